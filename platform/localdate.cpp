@@ -1,0 +1,34 @@
+// The local short date and its separator from the system locale.
+#include "platform/localdate.h"
+
+#include <QLocale>
+
+namespace kestrova {
+
+QString localShortDate(const QDate& date)
+{
+    return QLocale::system().toString(date, QLocale::ShortFormat);
+}
+
+QString localDateSeparator()
+{
+    return dateSeparatorOf(QLocale::system().dateFormat(QLocale::ShortFormat));
+}
+
+QString dateSeparatorOf(const QString& format)
+{
+    // "dd. MM. yy" is separated by the dot, "d MMM yyyy" by the blank.
+    bool sawBlank = false;
+    for (const QChar c : format) {
+        if (c.isSpace()) {
+            sawBlank = true;
+            continue;
+        }
+        if (c.isLetter() || c == u'\'')
+            continue;
+        return QString(c);
+    }
+    return sawBlank ? QStringLiteral(" ") : QStringLiteral("/");
+}
+
+} // namespace kestrova
