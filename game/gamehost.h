@@ -1,0 +1,43 @@
+// What the game table asks of the window around it. The main window implements
+// it for real; tests and the headless driver implement it with recorders.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace kestrova {
+
+// Columns of the tally's counter row that the game reports to.
+enum TallyColumn {
+    TotalGames = 1,
+    GamesCleared = 2,
+    LongestChain = 4,
+    LowestWinningScore = 5,
+    RunningTotal = 6,
+};
+
+class GameHost {
+public:
+    virtual ~GameHost() = default;
+
+    // Sounds, by their lower-case names.
+    virtual void playsounds(std::string_view name) = 0;
+
+    // The player's statistics, in the order the game reports them.
+    virtual void addtomineincrease(int column) = 0;
+    virtual void checkforhigher(int column, int value) = 0;
+    virtual void checkscore(int score, const std::string& name) = 0;
+    virtual void checkforlower(int column, int value) = 0;
+    virtual void addtomineadd(int column, int value) = 0;
+
+    // The current player name, read at the moment of use.
+    virtual std::string playerName() const = 0;
+    virtual void showGreeting(const std::string& text) = 0;
+
+    // Overlay panels of the board.
+    virtual void hideOverlayPanels() = 0;
+    virtual void showLostPanel(bool bringToFront) = 0;
+    virtual void showClearedPanel(const std::string& title, const std::string& scoreText) = 0;
+};
+
+} // namespace kestrova

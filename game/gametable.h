@@ -1,0 +1,88 @@
+// The game table: deck, deal, moves and scoring, the undo journal and the end
+// of a game. Plain C++; the window shows its state and routes clicks to it.
+#pragma once
+
+#include "game/card.h"
+#include "game/journalrecord.h"
+#include "game/tableau.h"
+
+#include <array>
+#include <deque>
+#include <string>
+
+namespace kestrova {
+
+class GameHost;
+class Random;
+
+class GameTable {
+public:
+    GameTable(Random& random, GameHost& host);
+
+    // Input handlers, named after the controls that trigger them.
+    void button_startClick();
+    void card_19Click(int slot);
+    void image_stockClick();
+    void button_undoClick();
+
+    // Rules.
+    bool isFree(int slot) const;
+    bool checkforplayable() const;
+
+    // The state as one journal line, exactly as the next move would write it.
+    std::string currentRecord() const;
+
+    // What the board shows.
+    bool gameon() const { return gameon_; }
+    int score() const { return score_; }
+    int dealpos() const { return dealpos_; }
+    int chain() const { return chain_; }
+    int drawcount() const { return drawcount_; }
+    int deckAt(int position) const { return deck_[position]; }
+    int slotValue(int slot) const { return slots_[slot].value; }
+    bool slotFaceUp(int slot) const { return slots_[slot].faceUp; }
+    int discardValue() const { return discard_; }
+    bool stockShowsBack() const { return stockShowsBack_; }
+    const std::string& scoreText() const { return scoreText_; }
+    const std::string& bonusText() const { return bonusText_; }
+    const std::string& cardsLeftText() const { return cardsLeftText_; }
+    bool undoButtonVisible() const { return undoButtonVisible_; }
+    bool undoMenuEnabled() const { return undoMenuEnabled_; }
+    std::size_t journalSize() const { return journal_.size(); }
+    const CoverTable& covers() const { return covers_; }
+
+private:
+    void shufflecards();
+    void savestatus();
+    bool checkforover();
+    void flipall();
+    void loseGame(bool bringPanelToFront);
+    void restore(const JournalRecord& record);
+    JournalRecord snapshot() const;
+    void showScore();
+    void showCardsLeft();
+
+    Random& random_;
+    GameHost& host_;
+
+    std::array<int, kCardCount + 1> deck_{};
+    std::array<JournalRecord::Slot, kSlotCount + 1> slots_{};
+    CoverTable covers_;
+    int dealpos_ = 0;
+    int chain_ = 0;
+    int drawcount_ = 0;
+    int score_ = 0;
+    int discard_ = 0;
+    bool gameon_ = false;
+    bool stockShowsBack_ = false;
+
+    std::string scoreText_;
+    std::string bonusText_;
+    std::string cardsLeftText_;
+
+    std::deque<std::string> journal_;   // newest first
+    bool undoButtonVisible_ = false;
+    bool undoMenuEnabled_ = true;
+};
+
+} // namespace kestrova
