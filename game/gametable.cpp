@@ -43,6 +43,23 @@ bool GameTable::checkforplayable() const
 
 void GameTable::button_startClick()
 {
+    resetForNewGame();
+    shufflecards();
+    host_.playsounds("startgame");
+    host_.showGreeting("Good Luck " + host_.playerName());
+}
+
+void GameTable::startWithDeck(const Deck& deck)
+{
+    resetForNewGame();
+    deck_ = deck;
+    deal();
+    host_.playsounds("startgame");
+    host_.showGreeting("Good Luck " + host_.playerName());
+}
+
+void GameTable::resetForNewGame()
+{
     host_.hideOverlayPanels();
     host_.addtomineincrease(TotalGames);
     gameon_ = true;
@@ -57,11 +74,9 @@ void GameTable::button_startClick()
     journal_.clear();
     undoButtonVisible_ = false;
     undoMenuEnabled_ = false;
-    shufflecards();
-    host_.playsounds("startgame");
-    host_.showGreeting("Good Luck " + host_.playerName());
 }
 
+// Each value goes to a uniformly chosen empty position, by rejection.
 void GameTable::shufflecards()
 {
     deck_.fill(0);
@@ -72,6 +87,11 @@ void GameTable::shufflecards()
         } while (deck_[position] != 0);
         deck_[position] = value;
     }
+    deal();
+}
+
+void GameTable::deal()
+{
     dealpos_ = 0;
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         ++dealpos_;

@@ -15,12 +15,18 @@ namespace kestrova {
 class GameHost;
 class Random;
 
+// Deck positions 1..52; element 0 is unused.
+using Deck = std::array<int, kCardCount + 1>;
+
 class GameTable {
 public:
     GameTable(Random& random, GameHost& host);
 
     // Input handlers, named after the controls that trigger them.
     void button_startClick();
+    // The same start with a deck in a known order instead of a shuffled one,
+    // for tests and replays.
+    void startWithDeck(const Deck& deck);
     void card_19Click(int slot);
     void image_stockClick();
     void button_undoClick();
@@ -53,6 +59,8 @@ public:
 
 private:
     void shufflecards();
+    void resetForNewGame();
+    void deal();
     void savestatus();
     bool checkforover();
     void flipall();
@@ -65,7 +73,7 @@ private:
     Random& random_;
     GameHost& host_;
 
-    std::array<int, kCardCount + 1> deck_{};
+    Deck deck_{};
     std::array<JournalRecord::Slot, kSlotCount + 1> slots_{};
     CoverTable covers_;
     int dealpos_ = 0;
