@@ -227,7 +227,7 @@ JournalRecord GameTable::snapshot() const
     record.discard = discard_;
     record.deck = deck_;
     for (int slot = 1; slot <= kSlotCount; ++slot)
-        record.slots[slot] = {slots_[slot].value, isFree(slot)};
+        record.tableau[slot] = {slots_[slot].value, isFree(slot)};
     record.covers = covers_;
     return record;
 }
@@ -276,7 +276,7 @@ void GameTable::restore(const JournalRecord& record)
     discard_ = record.discard;
     deck_ = record.deck;
     for (int slot = 1; slot <= kSlotCount; ++slot)
-        slots_[slot] = record.slots[slot];
+        slots_[slot] = record.tableau[slot];
     covers_ = record.covers;
     // The record does not hold the stock's picture: it shows the back exactly
     // while cards remain to be drawn.

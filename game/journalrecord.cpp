@@ -65,8 +65,8 @@ std::string formatJournalRecord(const JournalRecord& record)
     for (int position = 1; position <= kCardCount; ++position)
         out.add(record.deck[position]);
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        out.add(record.slots[slot].value);
-        out.add(record.slots[slot].faceUp ? 1 : 0);
+        out.add(record.tableau[slot].value);
+        out.add(record.tableau[slot].faceUp ? 1 : 0);
     }
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         out.add(record.covers[slot].first);
@@ -88,8 +88,8 @@ JournalRecord parseJournalRecord(std::string_view text)
     for (int position = 1; position <= kCardCount; ++position)
         record.deck[position] = in.nextInRange(kCardCount);
     for (int slot = 1; slot <= kSlotCount; ++slot) {
-        record.slots[slot].value = in.nextInRange(kCardCount);
-        record.slots[slot].faceUp = in.nextInt() == 1;
+        record.tableau[slot].value = in.nextInRange(kCardCount);
+        record.tableau[slot].faceUp = in.nextInt() == 1;
     }
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         record.covers[slot].first = in.nextInRange(kSlotCount);

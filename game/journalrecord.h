@@ -24,7 +24,7 @@ struct JournalRecord {
     int drawcount = 0;
     int discard = 0;
     std::array<int, kCardCount + 1> deck{};     // positions 1..52
-    std::array<Slot, kSlotCount + 1> slots{};   // slots 1..28
+    std::array<Slot, kSlotCount + 1> tableau{};   // slots 1..28
     CoverTable covers{};
 
     friend bool operator==(const JournalRecord&, const JournalRecord&) = default;

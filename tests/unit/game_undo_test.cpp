@@ -176,7 +176,7 @@ TEST(JournalRecord, DamagedTextReadsSafely)
         EXPECT_TRUE(junk.deck[position] >= 0 && junk.deck[position] <= 52);
     for (int slot = 1; slot <= 28; ++slot) {
         EXPECT_TRUE(junk.covers[slot].first >= 0 && junk.covers[slot].first <= 28);
-        EXPECT_TRUE(junk.slots[slot].value >= 0 && junk.slots[slot].value <= 52);
+        EXPECT_TRUE(junk.tableau[slot].value >= 0 && junk.tableau[slot].value <= 52);
     }
 }
 

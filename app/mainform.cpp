@@ -1,0 +1,530 @@
+#include "app/mainform.h"
+
+#include "game/random.h"
+#include "platform/soundsink.h"
+#include "tally/tallylistform.h"
+#include "ui/artwork.h"
+#include "ui/cardimages.h"
+#include "ui/flatpanel.h"
+#include "ui/lbbackground.h"
+#include "ui/picturecontrol.h"
+#include "ui/textlabels.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLineEdit>
+#include <QMenuBar>
+
+namespace kestrova {
+
+namespace {
+
+constexpr QSize kBoardPanelSize{766, 495};
+constexpr QSize kCardSize{71, 96};
+constexpr QSize kButtonSize{126, 40};
+
+PictureControl* makePicture(QWidget* parent, const QString& name, const QRect& geometry,
+                            const QPixmap& picture = {})
+{
+    auto* control = new PictureControl(parent);
+    control->setObjectName(name);
+    control->setGeometry(geometry);
+    control->setPicture(picture);
+    return control;
+}
+
+PictureControl* makePictureButton(QWidget* parent, const QString& name, const QPoint& position,
+                                  PictureButton kind)
+{
+    auto* button = makePicture(parent, name, QRect(position, kButtonSize),
+                               pictureButton(kind, qApp->devicePixelRatio()));
+    button->setCursor(Qt::PointingHandCursor);
+    return button;
+}
+
+TFlatPanel* makeOverlayPanel(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* panel = new TFlatPanel(parent);
+    panel->setObjectName(name);
+    panel->setGeometry(geometry);
+    panel->setColor(kNavy);
+    panel->setFrameColor(Qt::white);
+    panel->hide();
+    return panel;
+}
+
+QLineEdit* makeNameEdit(QWidget* parent, const QString& name, const QRect& geometry)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(name);
+    edit->setGeometry(geometry);
+    edit->setFont(houseFont(19));
+    return edit;
+}
+
+} // namespace
+
+Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
+    : QMainWindow(parent), random_(random), sounds_(sounds), game_(random, *this),
+      cards_(std::make_unique<CardImages>(qApp->devicePixelRatio()))
+{
+    setObjectName(QStringLiteral("main"));
+    setWindowTitle(QStringLiteral("Kestrova"));
+    setFont(houseFont(11));
+    createBoard();
+    createOverlayPanels();
+    createActions();
+    createMenus();
+    FormCreate();
+}
+
+Tmain::~Tmain() = default;
+
+void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, QWidget* highscore)
+{
+    tallylist_ = tallylist;
+    about_ = about;
+    help_ = help;
+    highscore_ = highscore;
+}
+
+const QPixmap& Tmain::backgroundPicture() const
+{
+    return LbBackground1->image();
+}
+
+void Tmain::FormCreate()
+{
+    resize(defaultwidth, defaultheight);
+    random_.seedFromClock();
+    showBoard();
+    playsounds("entered");
+    panel_name->show();
+    panel_name->raise();
+}
+
+void Tmain::createBoard()
+{
+    const qreal ratio = qApp->devicePixelRatio();
+
+    clientArea_ = new QWidget(this);
+    clientArea_->setObjectName(QStringLiteral("clientArea"));
+    QPalette palette = clientArea_->palette();
+    palette.setColor(QPalette::Window, kNavy);
+    clientArea_->setPalette(palette);
+    clientArea_->setAutoFillBackground(true);
+    // The board is never moved or scaled: the client area keeps at least the
+    // board's size plus a 5-pixel margin, and extra room shows the tiles.
+    clientArea_->setMinimumSize(kBoardPanelSize + QSize(5, 5));
+    setCentralWidget(clientArea_);
+
+    LbBackground1 = new TLbBackground(clientArea_);
+    LbBackground1->setObjectName(QStringLiteral("LbBackground1"));
+    LbBackground1->setImage(backgroundTile(ratio));
+
+    panel_board = new TFlatPanel(clientArea_);
+    panel_board->setObjectName(QStringLiteral("panel_board"));
+    panel_board->setGeometry(QRect(QPoint(0, 0), kBoardPanelSize));
+    panel_board->setTransparent(true);
+    panel_board->setFrameColor(kNavy);
+
+    label_name = makeLabel(panel_board, QStringLiteral("label_name"), {14, 14}, houseFont(13), Qt::white,
+                           QStringLiteral("Welcome to Kestrova by Vorlin Software!"));
+
+    panel_board1 = new TFlatPanel(panel_board);
+    panel_board1->setObjectName(QStringLiteral("panel_board1"));
+    panel_board1->setGeometry(15, 33, 737, 448);
+    panel_board1->setColor(kNavy);
+    panel_board1->setFrameColor(Qt::white);
+
+    // Creation order is drawing order: background, empty-stock marker, the
+    // peaks down to the base row, stock, discard, labels and buttons.
+    makePicture(panel_board1, QStringLiteral("Image1"), QRect(1, 1, 735, 446), boardPicture(ratio));
+    auto* logo = makePicture(panel_board1, QStringLiteral("image_logo"), QRect(6, 401, 214, 41), makerLogo(ratio));
+    logo->setCursor(Qt::PointingHandCursor);
+    makePicture(panel_board1, QStringLiteral("image_stockend"), QRect(292, 322, 72, 97), stockEndMarker(ratio));
+
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        const SlotPlace place = kSlotPlaces[slot];
+        PictureControl* card = makePicture(panel_board1, QStringLiteral("card_%1").arg(slot),
+                                           QRect(QPoint(place.left, place.top), kCardSize));
+        card->setHint(QString::number(slot));
+        card->hide();
+        connect(card, &PictureControl::clicked, this, [this, card] { card_19Click(card); });
+        cardControls_[slot] = card;
+    }
+
+    image_stock = makePicture(panel_board1, QStringLiteral("image_stock"), QRect(QPoint(293, 323), kCardSize));
+    connect(image_stock, &PictureControl::clicked, this, &Tmain::image_stockClick);
+    image_discard = makePicture(panel_board1, QStringLiteral("image_discard"), QRect(QPoint(381, 323), kCardSize));
+
+    const QFont labelFont = houseFont(13, true);
+    label_cardsleft = makeLabel(panel_board1, QStringLiteral("label_cardsleft"), {291, 425}, labelFont, Qt::white);
+    label_score = makeLabel(panel_board1, QStringLiteral("label_score"), {467, 369}, labelFont, Qt::white);
+    label_bonus = makeLabel(panel_board1, QStringLiteral("label_bonus"), {456, 403}, labelFont, Qt::white);
+
+    button_start = makePictureButton(panel_board1, QStringLiteral("button_start"), {600, 400}, PictureButton::StartGame);
+    connect(button_start, &PictureControl::clicked, this, &Tmain::button_startClick);
+    button_undo = makePictureButton(panel_board1, QStringLiteral("button_undo"), {600, 360}, PictureButton::Undo);
+    button_undo->hide();
+    connect(button_undo, &PictureControl::clicked, this, &Tmain::button_undoClick);
+}
+
+void Tmain::createOverlayPanels()
+{
+    createNamePanel(panel_board1);
+    createLostPanel(panel_board1);
+    createClearedPanel(panel_board1);
+    createUpdatePanel(panel_board1);
+}
+
+void Tmain::createNamePanel(QWidget* board)
+{
+    panel_name = makeOverlayPanel(board, QStringLiteral("panel_name"), QRect(205, 96, 329, 161));
+    makeShadowTitle(panel_name, QStringLiteral("Label5"), QStringLiteral("Label6"), {-1, 10}, {1, 9}, {327, 24}, 19,
+                    QStringLiteral("ENTER YOUR NAME"));
+    edit_aname = makeNameEdit(panel_name, QStringLiteral("edit_aname"), QRect(83, 52, 161, 32));
+    auto* done = makePictureButton(panel_name, QStringLiteral("button_namedone"), {99, 106}, PictureButton::Done);
+    connect(done, &PictureControl::clicked, this, &Tmain::button_namedoneClick);
+}
+
+void Tmain::createLostPanel(QWidget* board)
+{
+    panel_lost = makeOverlayPanel(board, QStringLiteral("panel_lost"), QRect(205, 120, 329, 105));
+    makeShadowTitle(panel_lost, QStringLiteral("Label7"), QStringLiteral("Label8"), {-1, 10}, {1, 9}, {327, 24}, 19,
+                    QStringLiteral("SORRY, YOU LOST!"));
+    auto* done = makePictureButton(panel_lost, QStringLiteral("button_donelost"), {27, 52}, PictureButton::Done);
+    connect(done, &PictureControl::clicked, this, &Tmain::button_donelostClick);
+    auto* start = makePictureButton(panel_lost, QStringLiteral("button_start2"), {171, 52}, PictureButton::StartGame);
+    connect(start, &PictureControl::clicked, this, &Tmain::button_startClick);
+}
+
+void Tmain::createClearedPanel(QWidget* board)
+{
+    panel_cleared = makeOverlayPanel(board, QStringLiteral("panel_cleared"), QRect(205, 65, 329, 233));
+    const ShadowTitle title = makeShadowTitle(panel_cleared, QStringLiteral("Label1"), QStringLiteral("Label2"),
+                                              {-1, 10}, {1, 9}, {327, 24}, 19, QString());
+    Label1 = title.shadow;
+    Label2 = title.text;
+    label_score1 = makeLabel(panel_cleared, QStringLiteral("label_score1"), {1, 38}, houseFont(16, true), Qt::red,
+                             QStringLiteral("Your Score: "));
+    label_score1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    label_score1->resize(327, 22);
+    makeShadowTitle(panel_cleared, QStringLiteral("Label3"), QStringLiteral("Label4"), {0, 66}, {1, 65}, {327, 22}, 16,
+                    QStringLiteral("Enter Your Name"));
+    edit_name = makeNameEdit(panel_cleared, QStringLiteral("edit_name"), QRect(83, 91, 161, 32));
+    edit_name->setText(QStringLiteral("Guest"));
+    edit_aname->setText(edit_name->text());
+
+    button_sendscore = makePictureButton(panel_cleared, QStringLiteral("button_sendscore"), {27, 132},
+                                         PictureButton::SendScore);
+    makePictureButton(panel_cleared, QStringLiteral("button_highscores"), {171, 132}, PictureButton::HighScores);
+    auto* cancel = makePictureButton(panel_cleared, QStringLiteral("button_cancel"), {99, 183}, PictureButton::Cancel);
+    connect(cancel, &PictureControl::clicked, this, &Tmain::button_cancelClick);
+
+    panel_wait = makeOverlayPanel(panel_cleared, QStringLiteral("panel_wait"), QRect(27, 129, 288, 46));
+    panel_wait->setFrameColor(kNavy);
+    panel_wait->setAlignment(Qt::AlignLeft);
+    panel_wait->setFont(houseFont(19));
+    QPalette palette = panel_wait->palette();
+    palette.setColor(QPalette::WindowText, Qt::white);
+    panel_wait->setPalette(palette);
+    panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait......"));
+}
+
+void Tmain::createUpdatePanel(QWidget* board)
+{
+    panel_update = makeOverlayPanel(board, QStringLiteral("panel_update"), QRect(205, 96, 329, 161));
+    makeShadowTitle(panel_update, QStringLiteral("Label9"), QStringLiteral("Label10"), {-1, 10}, {1, 8}, {327, 24}, 19,
+                    QStringLiteral("Update Available"));
+    makeShadowTitle(panel_update, QStringLiteral("Label11"), QStringLiteral("Label12"), {2, 47}, {3, 46}, {327, 24}, 16,
+                    QStringLiteral("Would you like to update now?"));
+    makePictureButton(panel_update, QStringLiteral("button_updateyes"), {27, 90}, PictureButton::UpdateYes);
+    makePictureButton(panel_update, QStringLiteral("button_updatecancel"), {171, 90}, PictureButton::UpdateNo);
+    auto* progress = makeLabel(panel_update, QStringLiteral("label_update"), {1, 140}, houseFont(16), Qt::white);
+    progress->resize(327, 20);
+}
+
+void Tmain::createActions()
+{
+    auto makeAction = [this](const QString& name, const QString& caption) {
+        auto* action = new QAction(caption, this);
+        action->setObjectName(name);
+        return action;
+    };
+    StartGame1 = makeAction(QStringLiteral("StartGame1"), QStringLiteral("Start New Game"));
+    StartGame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    connect(StartGame1, &QAction::triggered, this, &Tmain::StartGame1Click);
+    Undo1 = makeAction(QStringLiteral("Undo1"), QStringLiteral("Undo"));
+    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    connect(Undo1, &QAction::triggered, this, &Tmain::button_undoClick);
+    Exit1 = makeAction(QStringLiteral("Exit1"), QStringLiteral("Exit"));
+    connect(Exit1, &QAction::triggered, this, &Tmain::Exit1Click);
+
+    PlaySounds1 = makeAction(QStringLiteral("PlaySounds1"), QStringLiteral("Play Sounds"));
+    PlaySounds1->setCheckable(true);
+    PlaySounds1->setChecked(true);
+    connect(PlaySounds1, &QAction::triggered, this, &Tmain::PlaySounds1Click);
+    ResetScreenLocation1 = makeAction(QStringLiteral("ResetScreenLocation1"), QStringLiteral("Reset Screen Location"));
+    connect(ResetScreenLocation1, &QAction::triggered, this, &Tmain::ResetScreenLocation1Click);
+    ChangeName1 = makeAction(QStringLiteral("ChangeName1"), QStringLiteral("Change  Name"));
+    connect(ChangeName1, &QAction::triggered, this, &Tmain::ChangeName1Click);
+    updatecheck = makeAction(QStringLiteral("updatecheck"), QStringLiteral("Automatically Check for Updates"));
+    updatecheck->setCheckable(true);
+    updatecheck->setChecked(true);
+    connect(updatecheck, &QAction::triggered, this, &Tmain::updatecheckClick);
+
+    TallyList1 = makeAction(QStringLiteral("TallyList1"), QStringLiteral("Tally List"));
+    connect(TallyList1, &QAction::triggered, this, &Tmain::TallyList1Click);
+    ViewHighScoreList1 = makeAction(QStringLiteral("ViewHighScoreList1"), QStringLiteral("View High Score List"));
+    connect(ViewHighScoreList1, &QAction::triggered, this, &Tmain::ViewHighScoreList1Click);
+
+    Help2 = makeAction(QStringLiteral("Help2"), QStringLiteral("Help"));
+    Help2->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(Help2, &QAction::triggered, this, &Tmain::Help2Click);
+    About1 = makeAction(QStringLiteral("About1"), QStringLiteral("About"));
+    connect(About1, &QAction::triggered, this, &Tmain::About1Click);
+}
+
+void Tmain::createMenus()
+{
+    QMenuBar* MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    auto addMenu = [MainMenu1](const QString& name, const QString& title) {
+        QMenu* menu = MainMenu1->addMenu(title);
+        menu->setObjectName(name);
+        return menu;
+    };
+    auto addSeparator = [](QMenu* menu, const QString& name) { menu->addSeparator()->setObjectName(name); };
+
+    QMenu* file1 = addMenu(QStringLiteral("file1"), QStringLiteral("Game"));
+    file1->addAction(StartGame1);
+    addSeparator(file1, QStringLiteral("N3"));
+    file1->addAction(Undo1);
+    addSeparator(file1, QStringLiteral("N1"));
+    file1->addAction(Exit1);
+
+    QMenu* Options1 = addMenu(QStringLiteral("Options1"), QStringLiteral("Options"));
+    Options1->addAction(PlaySounds1);
+    Options1->addAction(ResetScreenLocation1);
+    Options1->addAction(ChangeName1);
+    Options1->addAction(updatecheck);
+
+    QMenu* View1 = addMenu(QStringLiteral("View1"), QStringLiteral("View"));
+    View1->addAction(TallyList1);
+    View1->addAction(ViewHighScoreList1);
+
+    QMenu* Help1 = addMenu(QStringLiteral("Help1"), QStringLiteral("Help"));
+    Help1->addAction(Help2);
+    addSeparator(Help1, QStringLiteral("N2"));
+    Help1->addAction(About1);
+}
+
+// Redraws every board control from the game table's state.
+void Tmain::showBoard()
+{
+    for (int slot = 1; slot <= kSlotCount; ++slot) {
+        PictureControl* card = cardControls_[slot];
+        const int value = game_.slotValue(slot);
+        card->setVisible(value != 0);
+        if (value != 0)
+            card->setPicture(cards_->picture(game_.slotFaceUp(slot) ? value : 0));
+        else
+            card->clearPicture();
+    }
+    if (game_.stockShowsBack())
+        image_stock->setPicture(cards_->picture(0));
+    else
+        image_stock->clearPicture();
+    if (game_.discardValue() != 0)
+        image_discard->setPicture(cards_->picture(game_.discardValue()));
+    else
+        image_discard->clearPicture();
+
+    setAutoSizedText(label_score, QString::fromStdString(game_.scoreText()));
+    setAutoSizedText(label_bonus, QString::fromStdString(game_.bonusText()));
+    setAutoSizedText(label_cardsleft, QString::fromStdString(game_.cardsLeftText()));
+    button_undo->setVisible(game_.undoButtonVisible());
+    Undo1->setEnabled(game_.undoMenuEnabled());
+}
+
+void Tmain::button_startClick()
+{
+    game_.button_startClick();
+    showBoard();
+}
+
+void Tmain::StartGame1Click()
+{
+    button_startClick();
+    panel_cleared->hide();
+}
+
+void Tmain::card_19Click(PictureControl* sender)
+{
+    game_.card_19Click(sender->hint().toInt());
+    showBoard();
+}
+
+void Tmain::image_stockClick()
+{
+    game_.image_stockClick();
+    showBoard();
+}
+
+void Tmain::button_undoClick()
+{
+    game_.button_undoClick();
+    showBoard();
+}
+
+void Tmain::button_donelostClick()
+{
+    panel_lost->hide();
+}
+
+void Tmain::button_cancelClick()
+{
+    panel_cleared->hide();
+}
+
+void Tmain::button_namedoneClick()
+{
+    edit_name->setText(edit_aname->text());
+    panel_name->hide();
+}
+
+void Tmain::ChangeName1Click()
+{
+    panel_name->show();
+    panel_name->raise();
+}
+
+void Tmain::PlaySounds1Click()
+{
+    // The action has already flipped its check mark.
+}
+
+void Tmain::updatecheckClick()
+{
+}
+
+void Tmain::ResetScreenLocation1Click()
+{
+    setGeometry(QRect(3, 3, defaultwidth, defaultheight));
+}
+
+void Tmain::TallyList1Click()
+{
+    showSecondaryWindow(tallylist_);
+}
+
+void Tmain::ViewHighScoreList1Click()
+{
+    showSecondaryWindow(highscore_);
+}
+
+void Tmain::Help2Click()
+{
+    showSecondaryWindow(help_);
+}
+
+void Tmain::About1Click()
+{
+    showSecondaryWindow(about_);
+}
+
+void Tmain::showSecondaryWindow(QWidget* window)
+{
+    if (!window)
+        return;
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+void Tmain::Exit1Click()
+{
+    close();
+}
+
+void Tmain::closeEvent(QCloseEvent* event)
+{
+    event->accept();
+    // Closing the main window ends the program, whatever else is open.
+    QCoreApplication::quit();
+}
+
+void Tmain::playsounds(std::string_view name)
+{
+    if (PlaySounds1 && PlaySounds1->isChecked())
+        sounds_.play(name);
+}
+
+void Tmain::addtomineincrease(int column)
+{
+    if (tallylist_)
+        tallylist_->addtomineincrease(column);
+}
+
+void Tmain::checkforhigher(int column, int value)
+{
+    if (tallylist_)
+        tallylist_->checkforhigher(column, value);
+}
+
+void Tmain::checkscore(int score, const std::string& name)
+{
+    if (tallylist_)
+        tallylist_->checkscore(score, name);
+}
+
+void Tmain::checkforlower(int column, int value)
+{
+    if (tallylist_)
+        tallylist_->checkforlower(column, value);
+}
+
+void Tmain::addtomineadd(int column, int value)
+{
+    if (tallylist_)
+        tallylist_->addtomineadd(column, value);
+}
+
+std::string Tmain::playerName() const
+{
+    return edit_name->text().toStdString();
+}
+
+void Tmain::showGreeting(const std::string& text)
+{
+    setAutoSizedText(label_name, QString::fromStdString(text));
+}
+
+void Tmain::hideOverlayPanels()
+{
+    panel_wait->hide();
+    panel_lost->hide();
+    panel_name->hide();
+    panel_cleared->hide();
+}
+
+void Tmain::showLostPanel(bool bringToFront)
+{
+    panel_lost->show();
+    if (bringToFront)
+        panel_lost->raise();
+}
+
+void Tmain::showClearedPanel(const std::string& title, const std::string& scoreText)
+{
+    Label1->setText(QString::fromStdString(title));
+    Label2->setText(QString::fromStdString(title));
+    label_score1->setText(QString::fromStdString(scoreText));
+    button_sendscore->show();
+    panel_cleared->show();
+    panel_cleared->raise();
+}
+
+} // namespace kestrova

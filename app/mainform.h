@@ -1,0 +1,144 @@
+// Tmain: the game window. It lays out the board, routes clicks and menu
+// commands to the game table, and shows the table's state after each one.
+#pragma once
+
+#include "game/gamehost.h"
+#include "game/gametable.h"
+
+#include <QMainWindow>
+#include <QPixmap>
+#include <QString>
+
+#include <array>
+#include <memory>
+
+class QAction;
+class QLabel;
+class QLineEdit;
+
+namespace kestrova {
+
+class CardImages;
+class PictureControl;
+class Random;
+class SoundSink;
+class TFlatPanel;
+class TLbBackground;
+class Ttallylist;
+
+class Tmain : public QMainWindow, public GameHost {
+    Q_OBJECT
+public:
+    // The generator is the process-wide one; it is seeded here, once.
+    Tmain(Random& random, SoundSink& sounds, QWidget* parent = nullptr);
+    ~Tmain() override;
+
+    // The secondary windows, created after this one.
+    void setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, QWidget* highscore);
+
+    const QString programname = QStringLiteral("kestrova");
+    const QPixmap& backgroundPicture() const;
+    GameTable& game() { return game_; }
+    const GameTable& game() const { return game_; }
+
+    // Board and menu handlers.
+    void button_startClick();
+    void StartGame1Click();
+    void card_19Click(PictureControl* sender);
+    void image_stockClick();
+    void button_undoClick();
+    void button_donelostClick();
+    void button_cancelClick();
+    void button_namedoneClick();
+    void ChangeName1Click();
+    void PlaySounds1Click();
+    void updatecheckClick();
+    void ResetScreenLocation1Click();
+    void TallyList1Click();
+    void ViewHighScoreList1Click();
+    void Help2Click();
+    void About1Click();
+    void Exit1Click();
+
+    // GameHost
+    void playsounds(std::string_view name) override;
+    void addtomineincrease(int column) override;
+    void checkforhigher(int column, int value) override;
+    void checkscore(int score, const std::string& name) override;
+    void checkforlower(int column, int value) override;
+    void addtomineadd(int column, int value) override;
+    std::string playerName() const override;
+    void showGreeting(const std::string& text) override;
+    void hideOverlayPanels() override;
+    void showLostPanel(bool bringToFront) override;
+    void showClearedPanel(const std::string& title, const std::string& scoreText) override;
+
+    static constexpr int defaultwidth = 774;
+    static constexpr int defaultheight = 541;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    void createBoard();
+    void createOverlayPanels();
+    void createNamePanel(QWidget* board);
+    void createLostPanel(QWidget* board);
+    void createClearedPanel(QWidget* board);
+    void createUpdatePanel(QWidget* board);
+    void createActions();
+    void createMenus();
+    void showBoard();
+    void showSecondaryWindow(QWidget* window);
+
+    Random& random_;
+    SoundSink& sounds_;
+    GameTable game_;
+    std::unique_ptr<CardImages> cards_;
+
+    QWidget* clientArea_ = nullptr;
+    TLbBackground* LbBackground1 = nullptr;
+    TFlatPanel* panel_board = nullptr;
+    TFlatPanel* panel_board1 = nullptr;
+    QLabel* label_name = nullptr;
+    std::array<PictureControl*, kSlotCount + 1> cardControls_{};
+    PictureControl* image_stock = nullptr;
+    PictureControl* image_discard = nullptr;
+    QLabel* label_score = nullptr;
+    QLabel* label_bonus = nullptr;
+    QLabel* label_cardsleft = nullptr;
+    PictureControl* button_start = nullptr;
+    PictureControl* button_undo = nullptr;
+
+    TFlatPanel* panel_name = nullptr;
+    QLineEdit* edit_aname = nullptr;
+    TFlatPanel* panel_lost = nullptr;
+    TFlatPanel* panel_cleared = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* label_score1 = nullptr;
+    QLineEdit* edit_name = nullptr;
+    PictureControl* button_sendscore = nullptr;
+    TFlatPanel* panel_wait = nullptr;
+    TFlatPanel* panel_update = nullptr;
+
+    QAction* StartGame1 = nullptr;
+    QAction* Undo1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QAction* PlaySounds1 = nullptr;
+    QAction* ResetScreenLocation1 = nullptr;
+    QAction* ChangeName1 = nullptr;
+    QAction* updatecheck = nullptr;
+    QAction* TallyList1 = nullptr;
+    QAction* ViewHighScoreList1 = nullptr;
+    QAction* Help2 = nullptr;
+    QAction* About1 = nullptr;
+
+    Ttallylist* tallylist_ = nullptr;
+    QWidget* about_ = nullptr;
+    QWidget* help_ = nullptr;
+    QWidget* highscore_ = nullptr;
+};
+
+} // namespace kestrova
