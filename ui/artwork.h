@@ -1,0 +1,34 @@
+// The game's pictures, all drawn in code: cards, board, background tile,
+// picture buttons and the maker's logo.
+#pragma once
+
+#include <QPixmap>
+
+namespace kestrova {
+
+// Every picture comes at its fixed logical size, drawn for the given device
+// pixel ratio and marked with it, so it stays crisp on high-density screens.
+
+// 71 x 96. 0 is the card back; 1-52 the faces: clubs 1-13, diamonds 14-26,
+// hearts 27-39, spades 40-52, each ace, 2 .. 10, jack, queen, king.
+// Any other value gives a null pixmap.
+QPixmap cardPicture(int value, qreal dpr);
+
+// 72 x 97, what lies under the stock once it is used up.
+QPixmap stockEndMarker(qreal dpr);
+
+// 735 x 446, the felt the cards lie on.
+QPixmap boardPicture(qreal dpr);
+
+// 173 x 171, a woven texture that repeats without seams.
+QPixmap backgroundTile(qreal dpr);
+
+enum class PictureButton { StartGame, Undo, Done, SendScore, HighScores, Cancel, ResetTally, UpdateYes, UpdateNo };
+
+// 126 x 40, the button's caption on a framed navy face.
+QPixmap pictureButton(PictureButton button, qreal dpr);
+
+// 214 x 41 on a transparent ground.
+QPixmap makerLogo(qreal dpr);
+
+} // namespace kestrova
