@@ -235,14 +235,15 @@ std::vector<double> replace(Buffer buffer)
 
 std::vector<double> invalid(Buffer buffer)
 {
-    // A dull, low buzz: two detuned buzzing tones through a dark filter.
+    // A dull, low buzz: two buzzing tones a shade apart through a dark filter,
+    // detuned so little that they thicken the sound without beating within the clip.
     LowPass dark1(700.0, buffer.rate);
     LowPass dark2(700.0, buffer.rate);
     const double length = buffer.size() / static_cast<double>(buffer.rate);
     for (int i = 0; i < buffer.size(); ++i) {
         const double t = i / static_cast<double>(buffer.rate);
         const double a = std::fmod(t * 98.0, 1.0) < 0.5 ? 1.0 : -1.0;
-        const double b = std::fmod(t * 103.5, 1.0) < 0.5 ? 1.0 : -1.0;
+        const double b = std::fmod(t * 99.2 + 0.25, 1.0) < 0.5 ? 1.0 : -1.0;
         const double envelope = std::min(1.0, t / 0.012) * std::min(1.0, (length - t) / 0.07);
         buffer.samples[static_cast<std::size_t>(i)] = envelope * dark2.process(dark1.process(0.5 * (a + b)));
     }
