@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace kestrova {
 namespace {
@@ -94,21 +95,28 @@ QPixmap boardPicture(qreal dpr)
     QImage canvas = newCanvas(size, dpr);
     const qreal ratio = canvas.devicePixelRatio();
 
-    // Felt: a soft pool of light in the middle, slow mottling and a fine grain,
-    // computed per device pixel from fixed seeds.
+    // Felt: a soft pool of light in the middle and slow mottling, both smooth
+    // enough to work out once per logical pixel, then a fine grain per device
+    // pixel; all from fixed seeds.
     const double cx = size.width() / 2.0;
     const double cy = size.height() * 0.42;
     const double reach = std::hypot(cx, size.height() - cy);
+    std::vector<double> shading(static_cast<std::size_t>(size.width() * size.height()));
+    for (int y = 0; y < size.height(); ++y) {
+        for (int x = 0; x < size.width(); ++x) {
+            const double distance = std::hypot(x + 0.5 - cx, y + 0.5 - cy) / reach;
+            const double light = 1.0 - 0.32 * distance * distance;
+            const double mottle = valueNoise((x + 0.5) / 38.0, (y + 0.5) / 38.0, 11) - 0.5;
+            shading[static_cast<std::size_t>(y * size.width() + x)] = light * (1.0 + 0.06 * mottle);
+        }
+    }
     for (int py = 0; py < canvas.height(); ++py) {
         auto* line = reinterpret_cast<QRgb*>(canvas.scanLine(py));
-        const double y = (py + 0.5) / ratio;
+        const int y = std::min(size.height() - 1, static_cast<int>(py / ratio));
         for (int px = 0; px < canvas.width(); ++px) {
-            const double x = (px + 0.5) / ratio;
-            const double distance = std::hypot(x - cx, y - cy) / reach;
-            const double light = 1.0 - 0.32 * distance * distance;
-            const double mottle = valueNoise(x / 38.0, y / 38.0, 11) - 0.5;
+            const int x = std::min(size.width() - 1, static_cast<int>(px / ratio));
             const double grain = hashNoise(static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py), 7) - 0.5;
-            const double shade = light * (1.0 + 0.06 * mottle) + 0.035 * grain;
+            const double shade = shading[static_cast<std::size_t>(y * size.width() + x)] + 0.035 * grain;
             line[px] = qRgb(clampByte(28 * shade), clampByte(118 * shade), clampByte(58 * shade));
         }
     }
