@@ -1,0 +1,356 @@
+// The compressed file container: header, block framing and the file layer of
+// Tlzrw1. The codecs themselves live in lzrw1kh.cpp and lzh.cpp.
+#include "tally/lzrw1.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <new>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+namespace kestrova {
+
+namespace {
+
+constexpr std::array<std::uint8_t, 4> kSignatureFast = {'W', 'R', 'Z', 'L'};
+constexpr std::array<std::uint8_t, 4> kSignatureGood = {'!', 'H', 'Z', 'L'};
+constexpr std::size_t kHeaderSize = 8;
+
+const std::string kNoBuffers = "Lzrw1 (de)compression : Failed to get memory for I/O buffers !";
+const std::string kFastMismatch =
+    "Lzrw1 (decompression LZRW1/KH) : Original and compressed sizes do not match !";
+const std::string kGoodMismatch =
+    "Lzrw1 (LZH decompression) : Original and compressed sizes do not match !";
+
+std::string readError(std::string_view name)
+{
+    return "Lzrw1 : Error reading from input file : " + std::string(name);
+}
+std::string writeError(std::string_view name)
+{
+    return "Lzrw1 : Error writing to output file : " + std::string(name);
+}
+std::string openInputError(std::string_view name)
+{
+    return "Lzrw1 (de)compression : Failed to open input file : " + std::string(name);
+}
+std::string openOutputError(std::string_view name)
+{
+    return "Lzrw1 (de)compression : Failed to open output file : " + std::string(name);
+}
+
+void putU32(std::vector<std::uint8_t>& out, std::uint32_t v)
+{
+    for (int k = 0; k < 4; ++k)
+        out.push_back(static_cast<std::uint8_t>(v >> (8 * k)));
+}
+
+std::vector<std::uint8_t> packWith(TLZR& lzr, TLZH& lzh, std::span<const std::uint8_t> data,
+                                   TCompressMode mode, const BlockCallback& onBlock)
+{
+    if (mode == TCompressMode::Auto)
+        mode = adviseMode(data, kDefaultAdviseThreshold);
+    if (data.size() > 0xFFFFFFFFu)
+        throw ELzrw1Exception("Lzrw1 compression : Input of 4 GiB or more cannot be packed !");
+    try {
+        std::vector<std::uint8_t> out;
+        // LZRW1/KH: every piece costs at most three bytes more than itself
+        // (length and flag). LZH usually ends up well below its input.
+        out.reserve(kHeaderSize + data.size() + (data.size() / kLzrw1BlockSize + 1) * 3);
+        for (const std::uint8_t b : mode == TCompressMode::Fast ? kSignatureFast : kSignatureGood)
+            out.push_back(b);
+        putU32(out, static_cast<std::uint32_t>(data.size()));
+
+        if (mode != TCompressMode::Fast) {
+            lzh.encode(data, out, onBlock);
+            return out;
+        }
+        std::vector<std::uint8_t> block(packBlockBound(kLzrw1BlockSize) + 16);
+        std::size_t position = 0;
+        std::size_t piece = 0;
+        // Always at least one block, and always a last one shorter than a full
+        // piece: a reader stops at the first block that is not full.
+        do {
+            piece = std::min(kLzrw1BlockSize, data.size() - position);
+            const BlockResult packed = lzr.pack(data.data() + position, piece, block.data(), block.size());
+            if (!packed.ok()) // cannot happen: the piece and the buffer are sized for it
+                throw ELzrw1Exception(std::string("Lzrw1 compression : ") + blockErrorText(packed.error));
+            out.push_back(static_cast<std::uint8_t>(packed.size));
+            out.push_back(static_cast<std::uint8_t>(packed.size >> 8));
+            out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(packed.size));
+            position += piece;
+            if (onBlock)
+                onBlock();
+        } while (piece == kLzrw1BlockSize);
+        return out;
+    } catch (const std::bad_alloc&) {
+        throw ELzrw1Exception(kNoBuffers);
+    }
+}
+
+// Reads the container's fields in order; running out is the read error, as a
+// short read of the file would be.
+class FieldReader {
+public:
+    FieldReader(std::span<const std::uint8_t> data, std::string_view name) : data_(data), name_(name) {}
+    std::span<const std::uint8_t> take(std::size_t count)
+    {
+        if (data_.size() - position_ < count)
+            throw ELzrw1Exception(readError(name_));
+        const auto field = data_.subspan(position_, count);
+        position_ += count;
+        return field;
+    }
+    std::uint32_t u32()
+    {
+        const auto b = take(4);
+        return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16
+               | std::uint32_t{b[3]} << 24;
+    }
+    std::uint16_t u16()
+    {
+        const auto b = take(2);
+        return static_cast<std::uint16_t>(b[0] | b[1] << 8);
+    }
+    std::span<const std::uint8_t> rest() const { return data_.subspan(position_); }
+
+private:
+    std::span<const std::uint8_t> data_;
+    std::string_view name_;
+    std::size_t position_ = 0;
+};
+
+std::vector<std::uint8_t> unpackWith(TLZH& lzh, std::span<const std::uint8_t> data,
+                                     std::string_view name, const BlockCallback& onBlock)
+{
+    try {
+        FieldReader reader(data, name);
+        const auto signature = reader.take(4);
+        const bool fast = std::equal(signature.begin(), signature.end(), kSignatureFast.begin());
+        const bool good = std::equal(signature.begin(), signature.end(), kSignatureGood.begin());
+        if (!fast && !good)
+            throw ELzrw1Exception(std::string(name) + " : Lzrw1 decompression : this file has no valid header !");
+        const std::uint32_t size = reader.u32();
+
+        std::vector<std::uint8_t> out;
+        // The stated size is not trusted for more than a modest reservation.
+        out.reserve(std::min<std::size_t>(size, std::size_t{1} << 20));
+        if (good) {
+            if (!lzh.decode(reader.rest(), size, out, onBlock))
+                throw ELzrw1Exception(kGoodMismatch);
+            return out;
+        }
+
+        std::vector<std::uint8_t> block(kLzrw1BlockSize);
+        std::uint64_t written = 0;
+        BlockResult unpacked;
+        do {
+            const std::uint16_t length = reader.u16();
+            const auto packed = reader.take(length);
+            unpacked = TLZR::unpack(packed.data(), packed.size(), block.data(), block.size());
+            if (!unpacked.ok())
+                throw ELzrw1Exception("Lzrw1 (decompression LZRW1/KH) : Damaged block in input file : "
+                                      + std::string(name) + " (" + blockErrorText(unpacked.error) + ")");
+            // Past the stated size the result is already a mismatch; reading on
+            // keeps the error the same as for a file, without holding the excess.
+            if (written + unpacked.size <= size)
+                out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(unpacked.size));
+            written += unpacked.size;
+            if (onBlock)
+                onBlock();
+        } while (unpacked.size == kLzrw1BlockSize);
+        if (written != size)
+            throw ELzrw1Exception(kFastMismatch);
+        return out;
+    } catch (const std::bad_alloc&) {
+        throw ELzrw1Exception(kNoBuffers);
+    }
+}
+
+struct FileCloser {
+    void operator()(std::FILE* f) const
+    {
+        if (f)
+            std::fclose(f);
+    }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+FilePtr openInput(const std::string& name)
+{
+    FilePtr file(std::fopen(name.c_str(), "rb"));
+    if (!file)
+        throw ELzrw1Exception(openInputError(name));
+    return file;
+}
+
+// Reads at most `limit` bytes; a failed read raises readErrorText.
+std::vector<std::uint8_t> readAll(std::FILE* file, const std::string& readErrorText,
+                                  std::size_t limit = SIZE_MAX)
+{
+    try {
+        std::vector<std::uint8_t> data;
+        std::uint8_t chunk[65536];
+        while (data.size() < limit) {
+            const std::size_t want = std::min(sizeof chunk, limit - data.size());
+            const std::size_t got = std::fread(chunk, 1, want, file);
+            data.insert(data.end(), chunk, chunk + got);
+            if (got < want) {
+                if (std::ferror(file))
+                    throw ELzrw1Exception(readErrorText);
+                break;
+            }
+        }
+        return data;
+    } catch (const std::bad_alloc&) {
+        throw ELzrw1Exception(kNoBuffers);
+    }
+}
+
+// A new file beside the output, renamed over it by commit(). Until then the
+// output stays as it was; a replacement that is not committed is removed.
+class ReplacementFile {
+public:
+    explicit ReplacementFile(const std::string& target) : target_(target)
+    {
+        for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
+            temp_ = target + ".~wrzl" + std::to_string(processTag()) + "-" + std::to_string(attempt);
+            // "x": never reuse or clobber a file that is already there.
+            file_.reset(std::fopen(temp_.c_str(), "wbx"));
+            if (!file_ && errno != EEXIST)
+                break;
+        }
+        if (!file_)
+            throw ELzrw1Exception(openOutputError(target));
+    }
+    ~ReplacementFile()
+    {
+        if (!committed_) {
+            file_.reset();
+            std::remove(temp_.c_str());
+        }
+    }
+    ReplacementFile(const ReplacementFile&) = delete;
+    ReplacementFile& operator=(const ReplacementFile&) = delete;
+
+    void write(std::span<const std::uint8_t> bytes)
+    {
+        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size())
+            throw ELzrw1Exception(writeError(target_));
+    }
+
+    void commit()
+    {
+        bool ok = std::fflush(file_.get()) == 0;
+#if defined(__unix__) || defined(__APPLE__)
+        // The new contents must be on disk before the name points at them.
+        ok = ok && ::fsync(::fileno(file_.get())) == 0;
+#endif
+        ok = std::fclose(file_.release()) == 0 && ok;
+        if (!ok)
+            throw ELzrw1Exception(writeError(target_));
+        std::error_code ec;
+        std::filesystem::rename(temp_, target_, ec);
+        if (ec)
+            throw ELzrw1Exception(writeError(target_));
+        committed_ = true;
+    }
+
+private:
+    static long processTag()
+    {
+#if defined(__unix__) || defined(__APPLE__)
+        return static_cast<long>(::getpid());
+#else
+        return 0;
+#endif
+    }
+
+    std::string target_;
+    std::string temp_;
+    FilePtr file_;
+    bool committed_ = false;
+};
+
+} // namespace
+
+std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCompressMode mode,
+                                        const BlockCallback& onBlock)
+{
+    TLZR lzr;
+    TLZH lzh;
+    return packWith(lzr, lzh, data, mode, onBlock);
+}
+
+std::vector<std::uint8_t> unpackContainer(std::span<const std::uint8_t> data,
+                                          std::string_view inputNameForMessages,
+                                          const BlockCallback& onBlock)
+{
+    TLZH lzh;
+    return unpackWith(lzh, data, inputNameForMessages, onBlock);
+}
+
+TCompressMode adviseMode(std::span<const std::uint8_t> data, int threshold)
+{
+    const std::size_t sampleSize = std::min(data.size(), kLzrw1BlockSize);
+    if (sampleSize == 0)
+        return TCompressMode::Fast;
+    std::vector<std::uint8_t> packed(packBlockBound(sampleSize));
+    const BlockResult result = packBlock(data.data(), sampleSize, packed.data(), packed.size());
+    const long long saved = static_cast<long long>(sampleSize) - static_cast<long long>(result.size);
+    const long long savedPercent = saved * 100 / static_cast<long long>(sampleSize);
+    return savedPercent >= threshold ? TCompressMode::Fast : TCompressMode::Good;
+}
+
+Tlzrw1::Tlzrw1() = default;
+Tlzrw1::~Tlzrw1() = default;
+
+std::uint64_t Tlzrw1::Compress()
+{
+    TCompressMode mode = CompressMode == TCompressMode::Auto ? Advise() : CompressMode;
+
+    // The size is measured up front, as its own step with its own message; the
+    // header records the bytes actually read.
+    std::error_code ec;
+    [[maybe_unused]] const auto measured = std::filesystem::file_size(InputFile, ec);
+    if (ec)
+        throw ELzrw1Exception("Lzrw1 compression : Failed to obtain the size of : " + InputFile);
+    FilePtr input = openInput(InputFile);
+    ReplacementFile output(OutputFile);
+
+    const std::string methodTag = mode == TCompressMode::Fast ? " (LZRW1/KH)" : " (LZH)";
+    const std::vector<std::uint8_t> data = readAll(input.get(), readError(InputFile) + methodTag);
+    input.reset();
+    const std::vector<std::uint8_t> packed = packWith(lzr_, lzh_, data, mode, OnBlock);
+    output.write(packed);
+    output.commit();
+    return packed.size();
+}
+
+std::uint64_t Tlzrw1::Decompress()
+{
+    FilePtr input = openInput(InputFile);
+    ReplacementFile output(OutputFile);
+
+    const std::vector<std::uint8_t> data = readAll(input.get(), readError(InputFile));
+    input.reset();
+    const std::vector<std::uint8_t> unpacked = unpackWith(lzh_, data, InputFile, OnBlock);
+    output.write(unpacked);
+    output.commit();
+    return unpacked.size();
+}
+
+TCompressMode Tlzrw1::Advise()
+{
+    FilePtr input = openInput(InputFile);
+    const std::vector<std::uint8_t> sample = readAll(input.get(), readError(InputFile), kLzrw1BlockSize);
+    return adviseMode(sample, Threshold);
+}
+
+} // namespace kestrova

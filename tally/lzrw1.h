@@ -1,0 +1,72 @@
+// The compressed file container: one file (or buffer) packed into the "WRZL"
+// (LZRW1/KH, in blocks) or "!HZL" (LZHUF) form and back.
+#pragma once
+
+#include "tally/lzh.h"
+#include "tally/lzrw1exception.h"
+#include "tally/lzrw1kh.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kestrova {
+
+enum class TCompressMode { Good = 0, Fast = 1, Auto = 2 };
+
+// Runs after every block of up to 32768 bytes, so a window can handle pending
+// events during a long call. It must not start another call on the same data.
+using BlockCallback = std::function<void()>;
+
+inline constexpr int kDefaultAdviseThreshold = 40;
+
+// Packs data into a container: Fast gives "WRZL", Good gives "!HZL", Auto
+// lets adviseMode choose with the default threshold. Throws ELzrw1Exception.
+std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCompressMode mode,
+                                        const BlockCallback& onBlock = {});
+
+// Unpacks a container of either kind. inputNameForMessages stands for the
+// input in error messages (the file name, when there is one). Throws
+// ELzrw1Exception with the container's messages; never reads outside data.
+std::vector<std::uint8_t> unpackContainer(std::span<const std::uint8_t> data,
+                                          std::string_view inputNameForMessages,
+                                          const BlockCallback& onBlock = {});
+
+// Recommends Fast when LZRW1/KH already saves at least `threshold` percent on
+// the first 32768 bytes (the fast method does well enough there), Good when
+// it does not (LZHUF's Huffman stage still finds something to gain).
+TCompressMode adviseMode(std::span<const std::uint8_t> data, int threshold);
+
+// The component: packs InputFile into OutputFile and back. The output is
+// written beside OutputFile and renamed over it on success, so a failed call
+// leaves no output behind and never destroys an existing one.
+class Tlzrw1 {
+public:
+    Tlzrw1();
+    ~Tlzrw1();
+    Tlzrw1(const Tlzrw1&) = delete;
+    Tlzrw1& operator=(const Tlzrw1&) = delete;
+
+    std::string InputFile;
+    std::string OutputFile;
+    TCompressMode CompressMode = TCompressMode::Good;
+    int Threshold = kDefaultAdviseThreshold;
+    BlockCallback OnBlock;
+
+    // Returns the number of bytes written, header included.
+    std::uint64_t Compress();
+    // Returns the number of bytes written (the unpacked size).
+    std::uint64_t Decompress();
+    // Good or Fast for InputFile, by adviseMode with Threshold.
+    TCompressMode Advise();
+
+private:
+    TLZR lzr_;
+    TLZH lzh_;
+};
+
+} // namespace kestrova
