@@ -5,9 +5,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <new>
 
 #if defined(__unix__) || defined(__APPLE__)
@@ -71,6 +73,7 @@ std::vector<std::uint8_t> packWith(TLZR& lzr, TLZH& lzh, std::span<const std::ui
             lzh.encode(data, out, onBlock);
             return out;
         }
+        // The spare bytes let the encoder pack in place, with room for its overrun.
         std::vector<std::uint8_t> block(packBlockBound(kLzrw1BlockSize) + 16);
         std::size_t position = 0;
         std::size_t piece = 0;
