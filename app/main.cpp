@@ -1,15 +1,11 @@
-// The start routine: the application object, the five windows in their fixed
-// order, and the message loop. The windows are destroyed in reverse order, so
-// the tally window saves while the main window still exists.
+// The start routine: the application object, the five windows, and the
+// message loop until the main window closes.
 
 #include "app/kestrovaapplication.h"
-#include "app/mainform.h"
+#include "app/programwindows.h"
 #include "game/random.h"
-#include "online/highscoreform.h"
 #include "platform/soundplayer.h"
-#include "tally/tallylistform.h"
-#include "ui/aboutform.h"
-#include "ui/helpform.h"
+#include "platform/terminationsignals.h"
 
 int main(int argc, char** argv)
 {
@@ -18,13 +14,14 @@ int main(int argc, char** argv)
 
     Random random;
     SoundPlayer sounds;
-    Tmain main(random, sounds);
-    Ttallylist tallylist(main.backgroundPicture());
-    Tabout about(main.backgroundPicture());
-    Thelp help(main.backgroundPicture());
-    Thighscore highscore(main.backgroundPicture());
-    main.setSecondaryWindows(&tallylist, &about, &help, &highscore);
+    ProgramWindows windows(random, sounds);
 
-    main.show();
+    // A logout, a shutdown or Ctrl+C closes the window the ordinary way, so
+    // the settings and the tally are saved.
+    TerminationSignals termination;
+    QObject::connect(&termination, &TerminationSignals::terminationRequested, &windows.main,
+                     &Tmain::closeForTermination);
+
+    windows.main.show();
     return app.exec();
 }

@@ -1,6 +1,10 @@
 #include "app/mainform.h"
 
 #include "game/random.h"
+#include "platform/inifile.h"
+#include "platform/namedmutex.h"
+#include "platform/programfolder.h"
+#include "platform/workarea.h"
 #include "platform/soundsink.h"
 #include "tally/tallylistform.h"
 #include "ui/artwork.h"
@@ -9,12 +13,17 @@
 #include "ui/lbbackground.h"
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
+#include "ui/nameedit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QShowEvent>
+#include <QMessageBox>
+
+#include <cstdio>
 
 namespace kestrova {
 
@@ -23,6 +32,8 @@ namespace {
 constexpr QSize kBoardPanelSize{766, 495};
 constexpr QSize kCardSize{71, 96};
 constexpr QSize kButtonSize{126, 40};
+constexpr int kNameLimit = 10;
+const char* const kSection = "kestrova";
 
 PictureControl* makePicture(QWidget* parent, const QString& name, const QRect& geometry,
                             const QPixmap& picture = {})
@@ -54,9 +65,9 @@ TFlatPanel* makeOverlayPanel(QWidget* parent, const QString& name, const QRect& 
     return panel;
 }
 
-QLineEdit* makeNameEdit(QWidget* parent, const QString& name, const QRect& geometry)
+NameEdit* makeNameEdit(QWidget* parent, const QString& name, const QRect& geometry)
 {
-    auto* edit = new QLineEdit(parent);
+    auto* edit = new NameEdit(kNameLimit, parent);
     edit->setObjectName(name);
     edit->setGeometry(geometry);
     edit->setFont(houseFont(19));
@@ -70,6 +81,9 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
       cards_(std::make_unique<CardImages>(qApp->devicePixelRatio()))
 {
     setObjectName(QStringLiteral("main"));
+    reportError_ = [this](const QString& message) {
+        QMessageBox::critical(this, QStringLiteral("Kestrova"), message);
+    };
     setWindowTitle(QStringLiteral("Kestrova"));
     setFont(houseFont(11));
     createBoard();
@@ -96,8 +110,9 @@ const QPixmap& Tmain::backgroundPicture() const
 
 void Tmain::FormCreate()
 {
-    resize(defaultwidth, defaultheight);
+    mutex_ = std::make_unique<NamedMutex>(programname);
     random_.seedFromClock();
+    loadinifile();
     showBoard();
     playsounds("entered");
     panel_name->show();
@@ -401,18 +416,20 @@ void Tmain::ChangeName1Click()
     panel_name->raise();
 }
 
+// Both options: the action has already flipped its check mark.
 void Tmain::PlaySounds1Click()
 {
-    // The action has already flipped its check mark.
+    saveinifile();
 }
 
 void Tmain::updatecheckClick()
 {
+    saveinifile();
 }
 
 void Tmain::ResetScreenLocation1Click()
 {
-    setGeometry(QRect(3, 3, defaultwidth, defaultheight));
+    setOuterBounds(QRect(3, 3, defaultwidth, defaultheight));
 }
 
 void Tmain::TallyList1Click()
@@ -449,8 +466,103 @@ void Tmain::Exit1Click()
     close();
 }
 
+std::filesystem::path Tmain::settingsFilePath() const
+{
+    return ProgramFolder::settingsFilePath(programname.toStdString());
+}
+
+QRect Tmain::outerBounds() const
+{
+    return frameGeometry();
+}
+
+void Tmain::setOuterBounds(const QRect& bounds)
+{
+    requestedBounds_ = bounds;
+    // The frame's thickness is known only once the window has one; before that
+    // the client area takes the whole size.
+    const QSize frame = frameGeometry().size() - geometry().size();
+    move(bounds.topLeft());
+    resize(bounds.size() - frame);
+}
+
+void Tmain::loadinifile()
+{
+    const IniFile ini(settingsFilePath());
+    savedtop = ini.readInteger(kSection, "Top", 3);
+    savedleft = ini.readInteger(kSection, "Left", 3);
+    savedwidth = ini.readInteger(kSection, "Width", defaultwidth);
+    savedheight = ini.readInteger(kSection, "Height", defaultheight);
+    setOuterBounds(QRect(savedleft, savedtop, savedwidth, savedheight));
+    updatecheck->setChecked(ini.readString(kSection, "Update", "true") != "false");
+    PlaySounds1->setChecked(ini.readString(kSection, "Sounds", "yes") != "no");
+    edit_name->setText(QString::fromStdString(ini.readString(kSection, "Name", "Guest")));
+    edit_aname->setText(edit_name->text());
+}
+
+void Tmain::saveinifile()
+{
+    IniFile ini(settingsFilePath());
+    const QRect bounds = outerBounds();
+    try {
+        ini.writeInteger(kSection, "Top", bounds.top());
+        ini.writeInteger(kSection, "Left", bounds.left());
+        ini.writeInteger(kSection, "Width", bounds.width());
+        ini.writeInteger(kSection, "Height", bounds.height());
+        ini.writeString(kSection, "Name", edit_name->text().toStdString());
+        ini.writeString(kSection, "Sounds", PlaySounds1->isChecked() ? "yes" : "no");
+        ini.writeString(kSection, "Update", updatecheck->isChecked() ? "true" : "false");
+    } catch (const IniFileError& error) {
+        // The rest of the call is skipped; the options keep their new state.
+        if (terminating_)
+            std::fprintf(stderr, "kestrova: %s\n", error.what());
+        else
+            reportError_(QString::fromStdString(error.what()));
+    }
+}
+
+void Tmain::FormClose()
+{
+    if (outerBounds() != QRect(savedleft, savedtop, savedwidth, savedheight)) {
+        // A window moved or resized beyond the work area comes back 3 pixels
+        // smaller in that direction, exactly.
+        const QRect workArea = desktopWorkArea();
+        QRect bounds = outerBounds();
+        if (bounds.width() > workArea.width())
+            bounds.setWidth(bounds.width() - 3);
+        if (bounds.height() > workArea.height())
+            bounds.setHeight(bounds.height() - 3);
+        setOuterBounds(bounds);
+        const QRect now = outerBounds();
+        savedleft = now.left();
+        savedtop = now.top();
+        savedwidth = now.width();
+        savedheight = now.height();
+    }
+    saveinifile();
+}
+
+void Tmain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    // Bounds set before the window had a frame counted the frame as client
+    // area; now that its thickness is known, the outer size can be exact.
+    if (!fittedToFrame_) {
+        fittedToFrame_ = true;
+        if (outerBounds().size() != requestedBounds_.size())
+            setOuterBounds(requestedBounds_);
+    }
+}
+
+void Tmain::closeForTermination()
+{
+    terminating_ = true;
+    close();
+}
+
 void Tmain::closeEvent(QCloseEvent* event)
 {
+    FormClose();
     event->accept();
     // Closing the main window ends the program, whatever else is open.
     QCoreApplication::quit();

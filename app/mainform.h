@@ -10,15 +10,18 @@
 #include <QString>
 
 #include <array>
+#include <filesystem>
+#include <functional>
 #include <memory>
 
 class QAction;
 class QLabel;
-class QLineEdit;
 
 namespace kestrova {
 
 class CardImages;
+class NamedMutex;
+class NameEdit;
 class PictureControl;
 class Random;
 class SoundSink;
@@ -37,6 +40,8 @@ public:
     void setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, QWidget* highscore);
 
     const QString programname = QStringLiteral("kestrova");
+    // Settings file: kestrova.ini in the program's data folder.
+    std::filesystem::path settingsFilePath() const;
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
     const GameTable& game() const { return game_; }
@@ -73,14 +78,32 @@ public:
     void showLostPanel(bool bringToFront) override;
     void showClearedPanel(const std::string& title, const std::string& scoreText) override;
 
+    // Settings
+    void loadinifile();
+    void saveinifile();
+
+    // Closes the window as a polite termination asks: settings are saved, but
+    // nothing waits for the player.
+    void closeForTermination();
+
+    // Where error boxes go; tests record them instead.
+    using ErrorReporter = std::function<void(const QString& message)>;
+    void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
+
+    // The window's outer bounds, frame included, as the settings file keeps them.
+    QRect outerBounds() const;
+    void setOuterBounds(const QRect& bounds);
+
     static constexpr int defaultwidth = 774;
     static constexpr int defaultheight = 541;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void FormCreate();
+    void FormClose();
     void createBoard();
     void createOverlayPanels();
     void createNamePanel(QWidget* board);
@@ -91,6 +114,16 @@ private:
     void createMenus();
     void showBoard();
     void showSecondaryWindow(QWidget* window);
+
+    std::unique_ptr<NamedMutex> mutex_;
+    int savedleft = 3;
+    int savedtop = 3;
+    int savedwidth = defaultwidth;
+    int savedheight = defaultheight;
+    bool terminating_ = false;
+    QRect requestedBounds_;   // the last outer bounds asked for
+    bool fittedToFrame_ = false;
+    ErrorReporter reportError_;
 
     Random& random_;
     SoundSink& sounds_;
@@ -112,13 +145,13 @@ private:
     PictureControl* button_undo = nullptr;
 
     TFlatPanel* panel_name = nullptr;
-    QLineEdit* edit_aname = nullptr;
+    NameEdit* edit_aname = nullptr;
     TFlatPanel* panel_lost = nullptr;
     TFlatPanel* panel_cleared = nullptr;
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QLabel* label_score1 = nullptr;
-    QLineEdit* edit_name = nullptr;
+    NameEdit* edit_name = nullptr;
     PictureControl* button_sendscore = nullptr;
     TFlatPanel* panel_wait = nullptr;
     TFlatPanel* panel_update = nullptr;

@@ -1,0 +1,15 @@
+#include "app/programwindows.h"
+
+namespace kestrova {
+
+ProgramWindows::ProgramWindows(Random& random, SoundSink& sounds)
+    : main(random, sounds),
+      tallylist(main.backgroundPicture()),
+      about(main.backgroundPicture()),
+      help(main.backgroundPicture()),
+      highscore(main.backgroundPicture())
+{
+    main.setSecondaryWindows(&tallylist, &about, &help, &highscore);
+}
+
+} // namespace kestrova
