@@ -434,7 +434,8 @@ void Tmain::ResetScreenLocation1Click()
 
 void Tmain::TallyList1Click()
 {
-    showSecondaryWindow(tallylist_);
+    if (tallylist_)
+        tallylist_->showOver(this);
 }
 
 void Tmain::ViewHighScoreList1Click()

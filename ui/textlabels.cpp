@@ -4,7 +4,11 @@ namespace kestrova {
 
 QFont houseFont(int pixelSize, bool bold)
 {
-    QFont font(QStringLiteral("MS Sans Serif"));
+    QFont font;
+    // Liberation Sans keeps the widths the layout was measured in where the
+    // original face is missing; DejaVu Sans runs wider and would clip captions.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"), QStringLiteral("Arial"),
+                      QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPixelSize(pixelSize);
     font.setBold(bold);

@@ -1,0 +1,163 @@
+// The tally window: what it shows after start-up, how it takes the game's
+// reports, the reset, and the tally file it reads and writes.
+
+#include "app/programwindows.h"
+#include "game/random.h"
+#include "support/recordingsoundsink.h"
+#include "tally/tallylistform.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrova;
+
+class TallyWindowTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void firstStartShowsTheDefaultsAndExitWritesTheFile();
+    void aPlainTextFileIsRefusedAndStartUpGoesOn();
+    void updatesShowAtOnceWithTheNewestEntryHighlighted();
+    void resetAsksFirst();
+    void theGameReportsToTheTallyWindow();
+
+private:
+    std::filesystem::path tallyPath() const { return dir->filePath("kestrovatally.tld").toStdString(); }
+    QByteArray readTallyFile() const
+    {
+        QFile file(dir->filePath("kestrovatally.tld"));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    static QString text(QWidget* window, const QString& name) { return window->findChild<QLabel*>(name)->text(); }
+    static QStringList counters(QWidget* window)
+    {
+        QStringList shown;
+        for (int column = 1; column <= 6; ++column)
+            shown << text(window, QStringLiteral("mylabel_%1").arg(column));
+        return shown;
+    }
+
+    std::unique_ptr<QTemporaryDir> dir;
+    QStringList errors;
+};
+
+void TallyWindowTest::init()
+{
+    dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(dir->isValid());
+    errors.clear();
+}
+
+void TallyWindowTest::firstStartShowsTheDefaultsAndExitWritesTheFile()
+{
+    {
+        Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
+        QVERIFY(errors.isEmpty());
+        QCOMPARE(tally.windowTitle(), QString("Kestrova - Tally List"));
+        QCOMPARE(counters(&tally), (QStringList{"0", "0", "0%", "0", "1000", "0"}));
+        for (int rank = 1; rank <= 10; ++rank) {
+            QCOMPARE(text(&tally, QStringLiteral("label_num%1").arg(rank)), QStringLiteral("%1.").arg(rank));
+            QCOMPARE(text(&tally, QStringLiteral("label_high%1").arg(rank)), QString());
+        }
+        QVERIFY(!QFile::exists(dir->filePath("kestrovatally.tld")));
+    }
+    const QByteArray written = readTallyFile();
+    QVERIFY(written.startsWith("WRZL"));
+
+    // Read back unchanged, then written again byte for byte the same.
+    { Ttallylist again({}, tallyPath(), [this](const QString& message) { errors << message; }); }
+    QCOMPARE(readTallyFile(), written);
+    QVERIFY(errors.isEmpty());
+}
+
+void TallyWindowTest::aPlainTextFileIsRefusedAndStartUpGoesOn()
+{
+    QFile file(dir->filePath("kestrovatally.tld"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("9\r\n12\r\n5\r\n");
+    file.close();
+    Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
+    QCOMPARE(errors.size(), 1);
+    QVERIFY2(errors[0].endsWith(" : Lzrw1 decompression : this file has no valid header !"), qPrintable(errors[0]));
+    QCOMPARE(counters(&tally), (QStringList{"0", "0", "0%", "0", "1000", "0"}));
+}
+
+void TallyWindowTest::updatesShowAtOnceWithTheNewestEntryHighlighted()
+{
+    Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
+    tally.addtomineincrease(1);
+    tally.checkforhigher(4, 7);
+    QCOMPARE(counters(&tally), (QStringList{"1", "0", "0%", "7", "1000", "0"}));
+    tally.addtomineincrease(2);
+    QVERIFY(tally.checkscore(250, "Ada"));
+    tally.checkforlower(5, 250);
+    tally.addtomineadd(6, 250);
+    tally.addtomineincrease(1);
+    QCOMPARE(counters(&tally), (QStringList{"2", "1", "50%", "7", "250", "250"}));
+    QCOMPARE(text(&tally, "label_name1"), QString("Ada"));
+    QCOMPARE(text(&tally, "label_high1"), QString("250"));
+    QVERIFY(!text(&tally, "label_date1").isEmpty());
+
+    QVERIFY(tally.checkscore(300, "Bo"));
+    auto* newest = tally.findChild<QLabel*>("label_name1");
+    auto* older = tally.findChild<QLabel*>("label_name2");
+    QCOMPARE(newest->text(), QString("Bo"));
+    QCOMPARE(older->text(), QString("Ada"));
+    QCOMPARE(newest->palette().color(QPalette::WindowText), QColor(Qt::red));
+    QVERIFY(newest->font().bold());
+    QCOMPARE(older->palette().color(QPalette::WindowText), QColor(Qt::white));
+    QVERIFY(!older->font().bold());
+}
+
+void TallyWindowTest::resetAsksFirst()
+{
+    Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
+    tally.addtomineincrease(1);
+    tally.checkscore(99, "Cy");
+    QStringList asked;
+    tally.setConfirmation([&](const QString& question) { asked << question; return false; });
+    tally.button_resetClick();
+    QCOMPARE(asked, QStringList{"Are you sure you want to reset the Tally?"});
+    QCOMPARE(text(&tally, "label_high1"), QString("99"));
+    QCOMPARE(tally.findChild<QLabel*>("label_high1")->palette().color(QPalette::WindowText), QColor(Qt::red));
+
+    tally.setConfirmation([](const QString&) { return true; });
+    tally.button_resetClick();
+    QCOMPARE(counters(&tally), (QStringList{"0", "0", "0%", "0", "1000", "0"}));
+    QCOMPARE(text(&tally, "label_high1"), QString());
+    QCOMPARE(text(&tally, "label_name1"), QString());
+    QCOMPARE(tally.findChild<QLabel*>("label_high1")->palette().color(QPalette::WindowText), QColor(Qt::white));
+}
+
+void TallyWindowTest::theGameReportsToTheTallyWindow()
+{
+    qputenv("KESTROVA_DATA_DIR", dir->path().toLocal8Bit());
+    Random random;
+    RecordingSoundSink sounds;
+    {
+        ProgramWindows windows(random, sounds);
+        QVERIFY(windows.tallylist.isHidden());
+        QCOMPARE(windows.about.windowTitle(), QString("Kestrova - About"));
+        QCOMPARE(windows.help.windowTitle(), QString("Kestrova - Help File"));
+        QCOMPARE(windows.highscore.windowTitle(), QString("Kestrova - High Scores"));
+        windows.main.button_startClick();
+        windows.main.StartGame1Click();
+        QCOMPARE(text(&windows.tallylist, "mylabel_1"), QString("2"));
+        windows.main.findChild<QAction*>("TallyList1")->trigger();
+        QVERIFY(windows.tallylist.isVisible());
+        windows.tallylist.button_doneClick();
+        QVERIFY(windows.tallylist.isHidden());
+    }
+    // The tally was saved at exit and is read at the next start.
+    {
+        ProgramWindows windows(random, sounds);
+        QCOMPARE(text(&windows.tallylist, "mylabel_1"), QString("2"));
+    }
+    qunsetenv("KESTROVA_DATA_DIR");
+}
+
+QTEST_MAIN(TallyWindowTest)
+#include "tallywindow_test.moc"
