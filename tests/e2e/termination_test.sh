@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# A polite termination (SIGTERM) of a running game under a virtual display
+# closes the main window the ordinary way: the settings file gets the window's
+# bounds and the tally file is written before the process ends.
+set -euo pipefail
+game=$1
+
+if [ -z "${KESTROVA_IN_XVFB:-}" ]; then
+  exec env KESTROVA_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+data=$(mktemp -d)
+trap 'rm -rf "$data"' EXIT
+export KESTROVA_DATA_DIR=$data KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb
+
+"$game" &
+pid=$!
+window=$(xdotool search --sync --onlyvisible --name '^Kestrova$' | head -n 1)
+xdotool windowmove --sync "$window" 40 50
+kill -TERM "$pid"
+status=0
+wait "$pid" || status=$?
+
+fail() { echo "FAIL: $*"; cat "$data/kestrova.ini" 2>/dev/null || true; exit 1; }
+[ "$status" -eq 0 ] || fail "the game exited with $status"
+[ -f "$data/kestrova.ini" ] || fail "no settings file"
+grep -qx 'Left=40' "$data/kestrova.ini" || fail "the window's left edge was not saved"
+grep -qx 'Top=50' "$data/kestrova.ini" || fail "the window's top edge was not saved"
+grep -qx 'Name=Guest' "$data/kestrova.ini" || fail "the name was not saved"
+[ "$(head -c 4 "$data/kestrovatally.tld")" = "WRZL" ] || fail "the tally file was not written"
+echo "PASS: SIGTERM saved the settings and the tally"

@@ -1,0 +1,133 @@
+// The player's name panel and the sounds a game plays, as the main window
+// drives them.
+
+#include "app/mainform.h"
+#include "game/random.h"
+#include "support/decks.h"
+#include "support/recordingsoundsink.h"
+#include "ui/nameedit.h"
+#include "ui/picturecontrol.h"
+
+#include <QAction>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace kestrova;
+
+class NameAndSoundsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void namePanelOpensAtStartAndDoneCopiesTheName();
+    void startGameCancelsTheNamePanel();
+    void changeNameShowsTheLastTypedText();
+    void scriptedGamePlaysItsSoundsInOrder();
+
+private:
+    NameEdit* edit(const char* name) const { return main->findChild<NameEdit*>(name); }
+    QWidget* panel(const char* name) const { return main->findChild<QWidget*>(name); }
+    void click(const char* name) const
+    {
+        auto* control = main->findChild<PictureControl*>(name);
+        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
+    }
+
+    QTemporaryDir dir;
+    Random random;
+    RecordingSoundSink sounds;
+    Tmain* main = nullptr;
+};
+
+void NameAndSoundsTest::init()
+{
+    qputenv("KESTROVA_DATA_DIR", dir.path().toLocal8Bit());
+    main = new Tmain(random, sounds);
+    main->show();
+    QVERIFY(QTest::qWaitForWindowExposed(main));
+}
+
+void NameAndSoundsTest::cleanup()
+{
+    delete main;
+    sounds.played.clear();
+    QFile::remove(dir.filePath("kestrova.ini"));
+    qunsetenv("KESTROVA_DATA_DIR");
+}
+
+void NameAndSoundsTest::namePanelOpensAtStartAndDoneCopiesTheName()
+{
+    QVERIFY(panel("panel_name")->isVisible());
+    QCOMPARE(edit("edit_aname")->text(), QString("Guest"));
+    edit("edit_aname")->setText("");
+    QTest::keyClicks(edit("edit_aname"), "Zoe");
+    click("button_namedone");
+    QVERIFY(!panel("panel_name")->isVisible());
+    QCOMPARE(edit("edit_name")->text(), QString("Zoe"));
+
+    main->findChild<QAction*>("ChangeName1")->trigger();
+    edit("edit_aname")->setText("");
+    click("button_namedone");
+    QCOMPARE(edit("edit_name")->text(), QString());   // an empty name is taken as it is
+    main->button_startClick();
+    QCOMPARE(main->findChild<QLabel*>("label_name")->text(), QString("Good Luck "));
+}
+
+void NameAndSoundsTest::startGameCancelsTheNamePanel()
+{
+    edit("edit_aname")->setText("Nemo");
+    click("button_start");
+    QVERIFY(!panel("panel_name")->isVisible());
+    QCOMPARE(edit("edit_name")->text(), QString("Guest"));
+    QCOMPARE(main->findChild<QLabel*>("label_name")->text(), QString("Good Luck Guest"));
+}
+
+void NameAndSoundsTest::changeNameShowsTheLastTypedText()
+{
+    edit("edit_aname")->setText("Older");
+    click("button_namedone");
+    edit("edit_name")->setText("Newer");   // typed on the cleared-board panel
+    main->findChild<QAction*>("ChangeName1")->trigger();
+    QVERIFY(panel("panel_name")->isVisible());
+    QCOMPARE(edit("edit_aname")->text(), QString("Older"));
+    click("button_namedone");
+    QCOMPARE(edit("edit_name")->text(), QString("Older"));
+}
+
+void NameAndSoundsTest::scriptedGamePlaysItsSoundsInOrder()
+{
+    // A board that clears in one rising chain from the discard.
+    main->game().startWithDeck(testing::clearableDeck());
+    main->card_19Click(main->findChild<PictureControl*>("card_10"));   // covered
+    main->image_stockClick();
+    main->button_undoClick();
+    for (int slot : testing::kClearingOrder)
+        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+
+    QCOMPARE(sounds.played.front(), std::string("entered"));
+    QCOMPARE(sounds.played[1], std::string("startgame"));
+    QCOMPARE(sounds.played[2], std::string("invalid"));
+    QCOMPARE(sounds.played[3], std::string("replace"));
+    QCOMPARE(sounds.played.size(), 4u + 28u);
+    for (std::size_t i = 4; i < 4 + 27; ++i)
+        QCOMPARE(sounds.played[i], std::string("placecard"));
+    const std::string winner = sounds.played.back();
+    QVERIFY(winner == "winner" || winner == "winner1" || winner == "winner2");
+    QVERIFY(panel("panel_cleared")->isVisible());
+    QCOMPARE(main->findChild<QLabel*>("Label2")->text(), QString("You Cleared The Board!"));
+    QVERIFY(main->findChild<QLabel*>("label_score1")->text().startsWith("Your Score: "));
+
+    // With the option off, nothing plays.
+    sounds.played.clear();
+    main->findChild<QAction*>("PlaySounds1")->trigger();
+    main->game().startWithDeck(testing::clearableDeck());
+    for (int slot : testing::kClearingOrder)
+        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+    main->image_stockClick();
+    QVERIFY(sounds.played.empty());
+}
+
+QTEST_MAIN(NameAndSoundsTest)
+#include "namesounds_test.moc"
