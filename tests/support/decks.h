@@ -48,24 +48,10 @@ inline constexpr int kClearingOrder[kSlotCount] = {19, 20, 21, 22, 23, 24, 25, 2
 // value 1, and the slots of kClearingOrder hold 2, 3, ... 29.
 inline Deck clearableDeck(int startPosition = kDiscardPosition)
 {
-    Deck deck{};
-    bool used[kCardCount + 1] = {};
-    deck[startPosition] = 1;
-    used[1] = true;
-    for (int i = 0; i < kSlotCount; ++i) {
-        deck[kClearingOrder[i]] = i + 2;
-        used[i + 2] = true;
-    }
-    int next = 1;
-    for (int position = 1; position <= kCardCount; ++position) {
-        if (deck[position] != 0)
-            continue;
-        while (used[next])
-            ++next;
-        deck[position] = next;
-        used[next] = true;
-    }
-    return deck;
+    std::vector<std::pair<int, int>> placed{{startPosition, 1}};
+    for (int i = 0; i < kSlotCount; ++i)
+        placed.emplace_back(kClearingOrder[i], i + 2);
+    return makeDeck(placed);
 }
 
 } // namespace kestrova::testing

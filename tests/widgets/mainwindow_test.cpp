@@ -9,6 +9,7 @@
 
 #include <QLabel>
 #include <QMenuBar>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace kestrova;
@@ -44,6 +45,7 @@ private:
         return 0;
     }
 
+    QTemporaryDir dataDir;
     Random random;
     RecordingSoundSink sounds;
     Tmain* main = nullptr;
@@ -51,6 +53,8 @@ private:
 
 void MainWindowTest::init()
 {
+    // Settings from an earlier run must not leak in.
+    qputenv("KESTROVA_DATA_DIR", dataDir.path().toLocal8Bit());
     main = new Tmain(random, sounds);
     random.setState(12345);
     main->show();
