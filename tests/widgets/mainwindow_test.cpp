@@ -26,6 +26,7 @@ private slots:
     void startGameDealsTheBoard();
     void shortGameByMouseAndUndoByKeyboard();
     void startNewGameShortcutDealsAgain();
+    void helpShortcutAndMenusOpenTheSecondaryWindows();
 
 private:
     QString labelText(const char* name) const { return main->findChild<QLabel*>(name)->text(); }
@@ -185,6 +186,20 @@ void MainWindowTest::startNewGameShortcutDealsAgain()
     QCOMPARE(labelText("label_score"), QString("Score: 0"));
     QCOMPARE(labelText("label_cardsleft"), QString("Cards Left: 23"));
     QVERIFY(!control("button_undo")->isVisible());
+}
+
+void MainWindowTest::helpShortcutAndMenusOpenTheSecondaryWindows()
+{
+    QWidget help, about, highscore;
+    main->setSecondaryWindows(nullptr, &about, &help, &highscore);
+    QTest::keyClick(main, Qt::Key_F1);
+    QVERIFY(help.isVisible());
+    main->findChild<QAction*>("About1")->trigger();
+    QVERIFY(about.isVisible());
+    main->findChild<QAction*>("ViewHighScoreList1")->trigger();
+    QVERIFY(highscore.isVisible());
+    main->findChild<QAction*>("TallyList1")->trigger();   // no tally window: nothing happens
+    main->setSecondaryWindows(nullptr, nullptr, nullptr, nullptr);
 }
 
 QTEST_MAIN(MainWindowTest)
