@@ -73,20 +73,22 @@ std::vector<std::uint8_t> packWith(TLZR& lzr, TLZH& lzh, std::span<const std::ui
             lzh.encode(data, out, onBlock);
             return out;
         }
-        // The spare bytes let the encoder pack in place, with room for its overrun.
-        std::vector<std::uint8_t> block(packBlockBound(kLzrw1BlockSize) + 16);
+        // The spare bytes let the encoder pack in place, with room for its
+        // overrun. Left uninitialised: a small input should not pay for 32 KB.
+        const std::size_t blockCapacity = packBlockBound(std::min(data.size(), kLzrw1BlockSize)) + 16;
+        const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[blockCapacity]);
         std::size_t position = 0;
         std::size_t piece = 0;
         // Always at least one block, and always a last one shorter than a full
         // piece: a reader stops at the first block that is not full.
         do {
             piece = std::min(kLzrw1BlockSize, data.size() - position);
-            const BlockResult packed = lzr.pack(data.data() + position, piece, block.data(), block.size());
+            const BlockResult packed = lzr.pack(data.data() + position, piece, block.get(), blockCapacity);
             if (!packed.ok()) // cannot happen: the piece and the buffer are sized for it
                 throw ELzrw1Exception(std::string("Lzrw1 compression : ") + blockErrorText(packed.error));
             out.push_back(static_cast<std::uint8_t>(packed.size));
             out.push_back(static_cast<std::uint8_t>(packed.size >> 8));
-            out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(packed.size));
+            out.insert(out.end(), block.get(), block.get() + packed.size);
             position += piece;
             if (onBlock)
                 onBlock();
@@ -150,20 +152,20 @@ std::vector<std::uint8_t> unpackWith(TLZH& lzh, std::span<const std::uint8_t> da
             return out;
         }
 
-        std::vector<std::uint8_t> block(kLzrw1BlockSize);
+        const std::unique_ptr<std::uint8_t[]> block(new std::uint8_t[kLzrw1BlockSize]);
         std::uint64_t written = 0;
         BlockResult unpacked;
         do {
             const std::uint16_t length = reader.u16();
             const auto packed = reader.take(length);
-            unpacked = TLZR::unpack(packed.data(), packed.size(), block.data(), block.size());
+            unpacked = TLZR::unpack(packed.data(), packed.size(), block.get(), kLzrw1BlockSize);
             if (!unpacked.ok())
                 throw ELzrw1Exception("Lzrw1 (decompression LZRW1/KH) : Damaged block in input file : "
                                       + std::string(name) + " (" + blockErrorText(unpacked.error) + ")");
             // Past the stated size the result is already a mismatch; reading on
             // keeps the error the same as for a file, without holding the excess.
             if (written + unpacked.size <= size)
-                out.insert(out.end(), block.begin(), block.begin() + static_cast<std::ptrdiff_t>(unpacked.size));
+                out.insert(out.end(), block.get(), block.get() + unpacked.size);
             written += unpacked.size;
             if (onBlock)
                 onBlock();
