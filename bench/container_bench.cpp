@@ -16,6 +16,8 @@
 #include <string>
 #include <vector>
 
+#include <unistd.h>
+
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
@@ -122,6 +124,8 @@ struct DataSet {
 // Keeps the measured speed of every run, by benchmark name, for the summary.
 class RecordingReporter : public benchmark::ConsoleReporter {
 public:
+    RecordingReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
+
     void ReportRuns(const std::vector<Run>& runs) override
     {
         ConsoleReporter::ReportRuns(runs);
