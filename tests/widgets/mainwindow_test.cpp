@@ -4,6 +4,7 @@
 #include "app/mainform.h"
 #include "game/card.h"
 #include "game/random.h"
+#include "support/clickcontrol.h"
 #include "support/recordingsoundsink.h"
 #include "ui/picturecontrol.h"
 
@@ -31,12 +32,7 @@ private slots:
 private:
     QString labelText(const char* name) const { return main->findChild<QLabel*>(name)->text(); }
     PictureControl* control(const QString& name) const { return main->findChild<PictureControl*>(name); }
-    void click(const QString& name)
-    {
-        PictureControl* target = control(name);
-        QVERIFY2(target && target->isVisible(), qPrintable(name));
-        QTest::mouseClick(target, Qt::LeftButton, {}, target->rect().center());
-    }
+    void click(const QString& name) { QVERIFY2(testing::clickControl(main, name), qPrintable(name)); }
     int playableBaseSlot() const
     {
         const GameTable& game = main->game();

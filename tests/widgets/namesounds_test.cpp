@@ -3,6 +3,7 @@
 
 #include "app/mainform.h"
 #include "game/random.h"
+#include "support/clickcontrol.h"
 #include "support/decks.h"
 #include "support/recordingsoundsink.h"
 #include "ui/nameedit.h"
@@ -29,11 +30,7 @@ private slots:
 private:
     NameEdit* edit(const char* name) const { return main->findChild<NameEdit*>(name); }
     QWidget* panel(const char* name) const { return main->findChild<QWidget*>(name); }
-    void click(const char* name) const
-    {
-        auto* control = main->findChild<PictureControl*>(name);
-        QTest::mouseClick(control, Qt::LeftButton, {}, control->rect().center());
-    }
+    void click(const char* name) const { QVERIFY2(testing::clickControl(main, name), name); }
 
     QTemporaryDir dir;
     Random random;
