@@ -152,6 +152,9 @@ void Tmain::createBoard()
     panel_board1->setGeometry(15, 33, 737, 448);
     panel_board1->setColor(kNavy);
     panel_board1->setFrameColor(Qt::white);
+    // The board holds the keyboard focus whenever no name box does, so that no
+    // key ever lands in a box the player cannot see.
+    panel_board1->setFocusPolicy(Qt::ClickFocus);
 
     // Creation order is drawing order: background, empty-stock marker, the
     // peaks down to the base row, stock, discard, labels and buttons.
@@ -192,6 +195,20 @@ void Tmain::createOverlayPanels()
     createLostPanel(panel_board1);
     createClearedPanel(panel_board1);
     createUpdatePanel(panel_board1);
+    for (QWidget* panel : {panel_name, panel_lost, panel_cleared, panel_update})
+        panel->installEventFilter(this);
+}
+
+bool Tmain::eventFilter(QObject* watched, QEvent* event)
+{
+    // A hidden panel must not keep the focus: its box would still take the keys
+    // (letters and the window's short-cuts alike) while nobody can see it.
+    if (event->type() == QEvent::Hide) {
+        auto* panel = static_cast<QWidget*>(watched);
+        if (panel->isAncestorOf(focusWidget()))
+            panel_board1->setFocus(Qt::OtherFocusReason);
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void Tmain::createNamePanel(QWidget* board)
@@ -414,6 +431,7 @@ void Tmain::ChangeName1Click()
 {
     panel_name->show();
     panel_name->raise();
+    edit_aname->setFocus(Qt::OtherFocusReason);
 }
 
 // Both options: the action has already flipped its check mark.
@@ -480,11 +498,23 @@ QRect Tmain::outerBounds() const
 void Tmain::setOuterBounds(const QRect& bounds)
 {
     requestedBounds_ = bounds;
-    // The frame's thickness is known only once the window has one; before that
-    // the client area takes the whole size.
     const QSize frame = frameGeometry().size() - geometry().size();
+    // Before the window manager has framed the window the frame counts as
+    // nothing; fitToFrame() corrects the size once the frame is known.
+    frameFitPending_ = frame.isNull();
     move(bounds.topLeft());
     resize(bounds.size() - frame);
+}
+
+void Tmain::fitToFrame()
+{
+    if (!frameFitPending_ || !isVisible())
+        return;
+    const QSize frame = frameGeometry().size() - geometry().size();
+    if (frame.isNull())
+        return;
+    frameFitPending_ = false;
+    resize(requestedBounds_.size() - frame);
 }
 
 void Tmain::loadinifile()
@@ -543,16 +573,24 @@ void Tmain::FormClose()
     saveinifile();
 }
 
+// The frame arrives some time after the window is shown, with a move or a
+// resize of the client area, depending on the window manager.
 void Tmain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    // Bounds set before the window had a frame counted the frame as client
-    // area; now that its thickness is known, the outer size can be exact.
-    if (!fittedToFrame_) {
-        fittedToFrame_ = true;
-        if (outerBounds().size() != requestedBounds_.size())
-            setOuterBounds(requestedBounds_);
-    }
+    fitToFrame();
+}
+
+void Tmain::moveEvent(QMoveEvent* event)
+{
+    QMainWindow::moveEvent(event);
+    fitToFrame();
+}
+
+void Tmain::resizeEvent(QResizeEvent* event)
+{
+    QMainWindow::resizeEvent(event);
+    fitToFrame();
 }
 
 void Tmain::closeForTermination()

@@ -98,8 +98,11 @@ public:
     static constexpr int defaultheight = 541;
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void moveEvent(QMoveEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void FormCreate();
@@ -114,6 +117,7 @@ private:
     void createMenus();
     void showBoard();
     void showSecondaryWindow(QWidget* window);
+    void fitToFrame();
 
     std::unique_ptr<NamedMutex> mutex_;
     int savedleft = 3;
@@ -121,8 +125,8 @@ private:
     int savedwidth = defaultwidth;
     int savedheight = defaultheight;
     bool terminating_ = false;
-    QRect requestedBounds_;   // the last outer bounds asked for
-    bool fittedToFrame_ = false;
+    QRect requestedBounds_;         // the last outer bounds asked for
+    bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
 
     Random& random_;

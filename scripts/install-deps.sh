@@ -9,7 +9,7 @@ packages=(
   libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev
   libgtest-dev libbenchmark-dev liblz4-dev zlib1g-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick
+  xvfb xauth xdotool imagemagick openbox
   fonts-liberation2 fonts-dejavu-core
 )
 

@@ -8,22 +8,31 @@ namespace kestrova {
 namespace {
 
 // Hands out the text's lines one by one, and empty lines once it runs out.
+// A text whose first line ends in CR LF is split at CR LF only: a lone LF or CR
+// there is part of a cell (older writers let a name carry one), not a line end.
+// A text with bare LF line ends, as a hand-made file may have, splits at LF.
 class LineReader {
 public:
-    explicit LineReader(std::string_view text) : rest_(text) {}
+    explicit LineReader(std::string_view text) : rest_(text)
+    {
+        const std::size_t newline = text.find('\n');
+        crlf_ = newline != std::string_view::npos && newline > 0 && text[newline - 1] == '\r';
+    }
 
     std::string_view next()
     {
-        const std::size_t newline = rest_.find('\n');
-        std::string_view line = rest_.substr(0, newline);
-        rest_ = newline == std::string_view::npos ? std::string_view() : rest_.substr(newline + 1);
-        if (!line.empty() && line.back() == '\r')
+        const std::string_view end = crlf_ ? std::string_view("\r\n") : std::string_view("\n");
+        const std::size_t at = rest_.find(end);
+        std::string_view line = rest_.substr(0, at);
+        rest_ = at == std::string_view::npos ? std::string_view() : rest_.substr(at + end.size());
+        if (!crlf_ && !line.empty() && line.back() == '\r')
             line.remove_suffix(1);
         return line;
     }
 
 private:
     std::string_view rest_;
+    bool crlf_ = false;
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -62,7 +71,9 @@ std::string savegrid(const StringGrid& grid)
     text += "\r\n";
     for (int column = 0; column < grid.columnCount(); ++column) {
         for (int row = 0; row < grid.rowCount(); ++row) {
-            text += grid.cell(column, row);
+            // One cell, one line, whatever a cell holds.
+            for (const char c : grid.cell(column, row))
+                text += (c == '\r' || c == '\n') ? ' ' : c;
             text += "\r\n";
         }
     }

@@ -1,4 +1,5 @@
 // The grid text form: the tally table's 110 lines, exact rewrites, other shapes, refusals.
+#include "game/gamehost.h"
 #include "tally/gridtext.h"
 #include "tally/tallymodel.h"
 
@@ -61,6 +62,39 @@ TEST(GridText, ReadingAndWritingAgainGivesTheSameBytes)
     loadgrid(read, text);
     EXPECT_EQ(read, grid);
     EXPECT_EQ(savegrid(read), text);
+}
+
+TEST(GridText, ALineBreakInACellNeverBreaksTheLinesAndOldFilesWithOneStillLoad)
+{
+    TallyModel tally;
+    tally.checkscore(412, "Ann\nBob", "07/12/2025");
+    tally.addtomineadd(RunningTotal, 412);
+    StringGrid& grid = tally.grid();
+    grid.setCell(8, 11, "x\r\ny\rz");
+
+    // Written now: each cell is one line, its breaks turned into blanks.
+    const std::string text = savegrid(grid);
+    const std::vector<std::string> lines = linesOf(text);
+    ASSERT_EQ(lines.size(), 110u);
+    EXPECT_EQ(lines[2 + 12 * 2 + 1], "Ann Bob");
+    EXPECT_EQ(lines[109], "x  y z");
+
+    // Written by a writer that let the break through: CR LF ends the lines, so the
+    // lone LF and CR are read as part of their cells and nothing shifts.
+    std::string old = text;
+    old.replace(old.find("Ann Bob"), 7, "Ann\nBob");
+    old.replace(old.find("x  y z"), 6, "x\ny\rz");
+    std::string rewritten = text;
+    rewritten.replace(rewritten.find("x  y z"), 6, "x y z");
+    StringGrid read;
+    loadgrid(read, old);
+    EXPECT_EQ(read.cell(2, 1), "Ann\nBob");
+    EXPECT_EQ(read.cell(8, 11), "x\ny\rz");
+    EXPECT_EQ(read.cell(1, 1), "412");
+    EXPECT_EQ(read.cell(RunningTotal, 0), "412");
+    EXPECT_EQ(read.cell(LowestWinningScore, 0), "1000");
+    EXPECT_EQ(read.cell(LongestChain, 0), "0");
+    EXPECT_EQ(savegrid(read), rewritten);
 }
 
 TEST(GridText, OtherShapesAreReadWithTheirShapeAndShortTextsEndInEmptyCells)

@@ -25,6 +25,9 @@ private slots:
     void namePanelOpensAtStartAndDoneCopiesTheName();
     void startGameCancelsTheNamePanel();
     void changeNameShowsTheLastTypedText();
+    void aNameIsOneLineHoweverItIsEntered();
+    void hidingAPanelHandsItsFocusToTheBoard();
+    void theGamesUndoKeyIsNotTheNameBoxs();
     void scriptedGamePlaysItsSoundsInOrder();
 
 private:
@@ -91,6 +94,68 @@ void NameAndSoundsTest::changeNameShowsTheLastTypedText()
     QCOMPARE(edit("edit_aname")->text(), QString("Older"));
     click("button_namedone");
     QCOMPARE(edit("edit_name")->text(), QString("Older"));
+}
+
+void NameAndSoundsTest::aNameIsOneLineHoweverItIsEntered()
+{
+    NameEdit* name = edit("edit_aname");
+    name->setText("");
+    name->insert("Ann\nBob");                  // the path a paste takes
+    QCOMPARE(name->text(), QString("Ann Bob"));
+    name->setText("");
+    name->insert("a\tb\r\nc");
+    QCOMPARE(name->text(), QString("a b  c"));
+    name->setText(QString::fromUtf16(u"x\u2028y\u0001z"));
+    QCOMPARE(name->text(), QString("x y z"));
+
+    // Typing stops at ten characters; a longer stored name stays whole.
+    name->setText("");
+    QTest::keyClicks(name, "abcdefghijkl");
+    QCOMPARE(name->text(), QString("abcdefghij"));
+    name->setText("A stored name of 27 letters");
+    QCOMPARE(name->text(), QString("A stored name of 27 letters"));
+}
+
+void NameAndSoundsTest::hidingAPanelHandsItsFocusToTheBoard()
+{
+    QWidget* board = panel("panel_board1");
+    edit("edit_aname")->setFocus();
+    QCOMPARE(main->focusWidget(), edit("edit_aname"));
+    click("button_namedone");
+    QCOMPARE(main->focusWidget(), board);
+
+    main->findChild<QAction*>("ChangeName1")->trigger();
+    QCOMPARE(main->focusWidget(), edit("edit_aname"));   // ready for typing
+    main->StartGame1Click();                             // hides the panel as a cancel
+    QCOMPARE(main->focusWidget(), board);
+
+    // The cleared panel's name box, clicked into and then closed by CANCEL.
+    main->game().startWithDeck(testing::clearableDeck());
+    for (int slot : testing::kClearingOrder)
+        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+    QVERIFY(panel("panel_cleared")->isVisible());
+    edit("edit_name")->setFocus();
+    click("button_cancel");
+    QCOMPARE(main->focusWidget(), board);
+
+    // A panel without the focus leaves it where it is.
+    edit("edit_aname")->setFocus();
+    panel("panel_lost")->show();
+    panel("panel_lost")->hide();
+    QCOMPARE(main->focusWidget(), edit("edit_aname"));
+}
+
+void NameAndSoundsTest::theGamesUndoKeyIsNotTheNameBoxs()
+{
+    // The short-cut machinery asks the focus widget first, with the event ignored.
+    QKeyEvent ctrlZ(QEvent::ShortcutOverride, Qt::Key_Z, Qt::ControlModifier);
+    ctrlZ.ignore();
+    QApplication::sendEvent(edit("edit_aname"), &ctrlZ);
+    QVERIFY(!ctrlZ.isAccepted());
+    QKeyEvent ctrlA(QEvent::ShortcutOverride, Qt::Key_A, Qt::ControlModifier);
+    ctrlA.ignore();
+    QApplication::sendEvent(edit("edit_aname"), &ctrlA);
+    QVERIFY(ctrlA.isAccepted());   // the box keeps its other editing keys
 }
 
 void NameAndSoundsTest::scriptedGamePlaysItsSoundsInOrder()
