@@ -385,6 +385,7 @@ void Tmain::button_startClick()
 {
     game_.button_startClick();
     showBoard();
+    saveTally();
 }
 
 void Tmain::StartGame1Click()
@@ -395,14 +396,28 @@ void Tmain::StartGame1Click()
 
 void Tmain::card_19Click(PictureControl* sender)
 {
+    const bool wasOn = game_.gameon();
     game_.card_19Click(sender->hint().toInt());
     showBoard();
+    if (wasOn && !game_.gameon())
+        saveTally();
 }
 
 void Tmain::image_stockClick()
 {
+    const bool wasOn = game_.gameon();
     game_.image_stockClick();
     showBoard();
+    if (wasOn && !game_.gameon())
+        saveTally();
+}
+
+// Besides the save at exit: a crash, a power cut or a killed process then loses
+// at most the game in progress.
+void Tmain::saveTally()
+{
+    if (tallylist_)
+        tallylist_->savetally();
 }
 
 void Tmain::button_undoClick()

@@ -118,6 +118,7 @@ private:
     void showBoard();
     void showSecondaryWindow(QWidget* window);
     void fitToFrame();
+    void saveTally();
 
     std::unique_ptr<NamedMutex> mutex_;
     int savedleft = 3;

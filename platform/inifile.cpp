@@ -2,11 +2,12 @@
 // rewrite changes exactly one line and nothing else.
 #include "platform/inifile.h"
 
+#include "platform/durablefile.h"
+
 #include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <optional>
-#include <random>
 #include <sstream>
 #include <system_error>
 #include <vector>
@@ -161,48 +162,6 @@ std::string fullPathText(const std::filesystem::path& path)
     return (ec ? path : full).string();
 }
 
-std::string tempNameSuffix()
-{
-    std::random_device device;
-    std::uniform_int_distribution<std::uint32_t> draw;
-    std::ostringstream text;
-    text << ".tmp" << std::hex << draw(device);
-    return text.str();
-}
-
-// Writes beside the file and renames over it, so a write that fails half way never
-// leaves a truncated file behind.
-bool replaceFile(const std::filesystem::path& path, const std::string& content)
-{
-    std::filesystem::path temp = path;
-    temp += tempNameSuffix();
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(content.data(), static_cast<std::streamsize>(content.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            return false;
-        }
-    }
-    std::error_code ec;
-    const auto status = std::filesystem::status(path, ec);
-    if (!ec && std::filesystem::exists(status)) {
-        std::error_code ignored; // the default permissions are an acceptable fallback
-        std::filesystem::permissions(temp, status.permissions(), ignored);
-    }
-    std::filesystem::rename(temp, path, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        return false;
-    }
-    return true;
-}
-
 int hexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -337,8 +296,11 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
         }
     }
 
-    if (!replaceFile(path_, joinLines(lines)))
+    try {
+        replaceFileDurably(path_, joinLines(lines));
+    } catch (const FileReplaceError&) {
         fail();
+    }
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value)

@@ -2,19 +2,16 @@
 // Tlzrw1. The codecs themselves live in lzrw1kh.cpp and lzh.cpp.
 #include "tally/lzrw1.h"
 
+#include "platform/durablefile.h"
+
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <new>
 
-#if defined(__unix__) || defined(__APPLE__)
-#include <unistd.h>
-#endif
 
 namespace kestrova {
 
@@ -218,71 +215,6 @@ std::vector<std::uint8_t> readAll(std::FILE* file, const std::string& readErrorT
     }
 }
 
-// A new file beside the output, renamed over it by commit(). Until then the
-// output stays as it was; a replacement that is not committed is removed.
-class ReplacementFile {
-public:
-    explicit ReplacementFile(const std::string& target) : target_(target)
-    {
-        for (int attempt = 0; attempt < 100 && !file_; ++attempt) {
-            temp_ = target + ".~wrzl" + std::to_string(processTag()) + "-" + std::to_string(attempt);
-            // "x": never reuse or clobber a file that is already there.
-            file_.reset(std::fopen(temp_.c_str(), "wbx"));
-            if (!file_ && errno != EEXIST)
-                break;
-        }
-        if (!file_)
-            throw ELzrw1Exception(openOutputError(target));
-    }
-    ~ReplacementFile()
-    {
-        if (!committed_) {
-            file_.reset();
-            std::remove(temp_.c_str());
-        }
-    }
-    ReplacementFile(const ReplacementFile&) = delete;
-    ReplacementFile& operator=(const ReplacementFile&) = delete;
-
-    void write(std::span<const std::uint8_t> bytes)
-    {
-        if (!bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file_.get()) != bytes.size())
-            throw ELzrw1Exception(writeError(target_));
-    }
-
-    void commit()
-    {
-        bool ok = std::fflush(file_.get()) == 0;
-#if defined(__unix__) || defined(__APPLE__)
-        // The new contents must be on disk before the name points at them.
-        ok = ok && ::fsync(::fileno(file_.get())) == 0;
-#endif
-        ok = std::fclose(file_.release()) == 0 && ok;
-        if (!ok)
-            throw ELzrw1Exception(writeError(target_));
-        std::error_code ec;
-        std::filesystem::rename(temp_, target_, ec);
-        if (ec)
-            throw ELzrw1Exception(writeError(target_));
-        committed_ = true;
-    }
-
-private:
-    static long processTag()
-    {
-#if defined(__unix__) || defined(__APPLE__)
-        return static_cast<long>(::getpid());
-#else
-        return 0;
-#endif
-    }
-
-    std::string target_;
-    std::string temp_;
-    FilePtr file_;
-    bool committed_ = false;
-};
-
 } // namespace
 
 std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCompressMode mode,
@@ -316,6 +248,16 @@ TCompressMode adviseMode(std::span<const std::uint8_t> data, int threshold)
 Tlzrw1::Tlzrw1() = default;
 Tlzrw1::~Tlzrw1() = default;
 
+void writeContainerFile(const std::string& path, std::span<const std::uint8_t> bytes)
+{
+    try {
+        replaceFileDurably(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    } catch (const FileReplaceError& error) {
+        throw ELzrw1Exception(error.stage() == FileReplaceError::Stage::Create ? openOutputError(path)
+                                                                              : writeError(path));
+    }
+}
+
 std::uint64_t Tlzrw1::Compress()
 {
     TCompressMode mode = CompressMode == TCompressMode::Auto ? Advise() : CompressMode;
@@ -327,27 +269,23 @@ std::uint64_t Tlzrw1::Compress()
     if (ec)
         throw ELzrw1Exception("Lzrw1 compression : Failed to obtain the size of : " + InputFile);
     FilePtr input = openInput(InputFile);
-    ReplacementFile output(OutputFile);
 
     const std::string methodTag = mode == TCompressMode::Fast ? " (LZRW1/KH)" : " (LZH)";
     const std::vector<std::uint8_t> data = readAll(input.get(), readError(InputFile) + methodTag);
     input.reset();
     const std::vector<std::uint8_t> packed = packWith(lzr_, lzh_, data, mode, OnBlock);
-    output.write(packed);
-    output.commit();
+    writeContainerFile(OutputFile, packed);
     return packed.size();
 }
 
 std::uint64_t Tlzrw1::Decompress()
 {
     FilePtr input = openInput(InputFile);
-    ReplacementFile output(OutputFile);
 
     const std::vector<std::uint8_t> data = readAll(input.get(), readError(InputFile));
     input.reset();
     const std::vector<std::uint8_t> unpacked = unpackWith(lzh_, data, InputFile, OnBlock);
-    output.write(unpacked);
-    output.commit();
+    writeContainerFile(OutputFile, unpacked);
     return unpacked.size();
 }
 

@@ -41,8 +41,13 @@ std::vector<std::uint8_t> unpackContainer(std::span<const std::uint8_t> data,
 // it does not (LZHUF's Huffman stage still finds something to gain).
 TCompressMode adviseMode(std::span<const std::uint8_t> data, int threshold);
 
-// The component: packs InputFile into OutputFile and back. The output is
-// written beside OutputFile and renamed over it on success, so a failed call
+// Replaces the file at `path` with `bytes`, durably: the file is always either
+// whole old or whole new. Throws ELzrw1Exception with the container's messages
+// ("Failed to open output file" when no new file can be made beside it).
+void writeContainerFile(const std::string& path, std::span<const std::uint8_t> bytes);
+
+// The component: packs InputFile into OutputFile and back. The output replaces
+// OutputFile only once it is complete (writeContainerFile), so a failed call
 // leaves no output behind and never destroys an existing one.
 class Tlzrw1 {
 public:

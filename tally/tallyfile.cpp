@@ -7,23 +7,12 @@
 
 #include <cstdint>
 #include <fstream>
-#include <random>
-#include <sstream>
 #include <system_error>
 #include <vector>
 
 namespace kestrova {
 
 namespace {
-
-std::string tempNameSuffix()
-{
-    std::random_device device;
-    std::uniform_int_distribution<std::uint32_t> draw;
-    std::ostringstream text;
-    text << ".new" << std::hex << draw(device);
-    return text.str();
-}
 
 // The whole file; throws ELzrw1Exception with the container's own messages.
 std::vector<std::uint8_t> readWhole(const std::filesystem::path& path)
@@ -74,30 +63,7 @@ void TallyFile::save(const StringGrid& grid) const
         std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()),
         TCompressMode::Fast, onBlock);
 
-    std::filesystem::path temp = path_;
-    temp += tempNameSuffix();
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) {
-            throw ELzrw1Exception("Lzrw1 (de)compression : Failed to open output file : " +
-                                  path_.string());
-        }
-        out.write(reinterpret_cast<const char*>(packed.data()),
-                  static_cast<std::streamsize>(packed.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            std::filesystem::remove(temp, ignored);
-            throw ELzrw1Exception("Lzrw1 : Error writing to output file : " + path_.string());
-        }
-    }
-    std::error_code ec;
-    std::filesystem::rename(temp, path_, ec);
-    if (ec) {
-        std::error_code ignored;
-        std::filesystem::remove(temp, ignored);
-        throw ELzrw1Exception("Lzrw1 : Error writing to output file : " + path_.string());
-    }
+    writeContainerFile(path_.string(), packed);
 }
 
 } // namespace kestrova

@@ -87,10 +87,15 @@ Ttallylist::Ttallylist(const QPixmap& backgroundPicture, std::filesystem::path t
 Ttallylist::~Ttallylist()
 {
     model_.onChanged = nullptr;
+    savetally();
+}
+
+void Ttallylist::savetally()
+{
     try {
         TallyFile(tallyPath_).save(model_.grid());
     } catch (const std::exception&) {
-        // The previous file stays as it was; there is nobody left to tell.
+        // The previous file stays whole; the next save or the one at exit tries again.
     }
 }
 

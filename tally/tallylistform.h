@@ -29,6 +29,10 @@ public:
     // Writes the tally file; a failure keeps the previous file and says nothing.
     ~Ttallylist() override;
 
+    // Writes the tally file now, as at exit: a failure keeps the previous file
+    // and says nothing.
+    void savetally();
+
     TallyModel& model() { return model_; }
 
     // The game's reports.

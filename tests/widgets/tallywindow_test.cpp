@@ -3,8 +3,10 @@
 
 #include "app/programwindows.h"
 #include "game/random.h"
+#include "support/decks.h"
 #include "support/recordingsoundsink.h"
 #include "tally/tallylistform.h"
+#include "ui/picturecontrol.h"
 
 #include <QFile>
 #include <QLabel>
@@ -23,6 +25,7 @@ private slots:
     void updatesShowAtOnceWithTheNewestEntryHighlighted();
     void resetAsksFirst();
     void theGameReportsToTheTallyWindow();
+    void theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds();
 
 private:
     std::filesystem::path tallyPath() const { return dir->filePath("kestrovatally.tld").toStdString(); }
@@ -156,6 +159,56 @@ void TallyWindowTest::theGameReportsToTheTallyWindow()
         ProgramWindows windows(random, sounds);
         QCOMPARE(text(&windows.tallylist, "mylabel_1"), QString("2"));
     }
+    qunsetenv("KESTROVA_DATA_DIR");
+}
+
+void TallyWindowTest::theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds()
+{
+    qputenv("KESTROVA_DATA_DIR", dir->path().toLocal8Bit());
+    Random random;
+    RecordingSoundSink sounds;
+    // What a fresh tally window reads from the disk right now.
+    const auto onDisk = [this]() -> QStringList {
+        if (!QFile::exists(dir->filePath("kestrovatally.tld")))
+            return {};
+        Ttallylist reader({}, tallyPath(), [this](const QString& message) { errors << message; });
+        return counters(&reader);
+    };
+    {
+        ProgramWindows windows(random, sounds);
+        Tmain& main = windows.main;
+        main.button_startClick();
+        QCOMPARE(onDisk(), (QStringList{"1", "0", "0%", "0", "1000", "0"}));
+
+        // Cleared: the file has the win as soon as the panel shows.
+        main.button_startClick();
+        main.game().startWithDeck(testing::clearableDeck());
+        for (int slot : testing::kClearingOrder)
+            main.card_19Click(main.findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+        QVERIFY(!main.game().gameon());
+        const QStringList won = onDisk();
+        QCOMPARE(won.mid(0, 4), (QStringList{"3", "1", "0%", "28"}));   // the percentage follows at the next deal
+
+        // Lost: the last stock card fits no base-row card (aces to threes).
+        std::vector<std::pair<int, int>> placed{{52, testing::card(Suit::Clubs, 8)}};
+        for (int position = 19; position <= 28; ++position)
+            placed.emplace_back(position, testing::card(Suit((position - 19) % 4), (position - 19) / 4 + 1));
+        main.button_startClick();
+        main.game().startWithDeck(testing::makeDeck(placed));
+        QFile::remove(dir->filePath("kestrovatally.tld"));
+        while (main.game().gameon())
+            main.image_stockClick();
+        QVERIFY(!main.findChild<QWidget*>("panel_lost")->isHidden());
+        QCOMPARE(onDisk().mid(0, 2), (QStringList{"5", "1"}));
+
+        // An undo is no end: nothing written.
+        main.button_startClick();
+        QFile::remove(dir->filePath("kestrovatally.tld"));
+        main.image_stockClick();
+        main.button_undoClick();
+        QVERIFY(!QFile::exists(dir->filePath("kestrovatally.tld")));
+    }
+    QVERIFY(errors.isEmpty());
     qunsetenv("KESTROVA_DATA_DIR");
 }
 
