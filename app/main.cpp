@@ -6,6 +6,22 @@
 #include "game/random.h"
 #include "platform/soundplayer.h"
 #include "platform/terminationsignals.h"
+#include "resources/soundresources.h"
+
+#include <vector>
+
+namespace {
+
+// The game's clips, as the sound output plays them.
+std::vector<kestrova::SoundClip> gameSoundClips()
+{
+    std::vector<kestrova::SoundClip> clips;
+    for (std::string_view name : kestrova::soundNames())
+        clips.push_back({std::string(name), kestrova::soundResourcePath(name)});
+    return clips;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -13,7 +29,7 @@ int main(int argc, char** argv)
     KestrovaApplication app(argc, argv);
 
     Random random;
-    SoundPlayer sounds;
+    SoundPlayer sounds(gameSoundClips());
     ProgramWindows windows(random, sounds);
 
     // A logout, a shutdown or Ctrl+C closes the window the ordinary way, so

@@ -1,21 +1,29 @@
 #include "platform/soundplayer.h"
 
-#include "resources/soundresources.h"
-
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QSoundEffect>
 #include <QUrl>
 #include <QtGlobal>
 
+#include <algorithm>
+#include <cctype>
+
 namespace kestrova {
 
-struct SoundPlayer::Clip {
-    QString path;
-    std::unique_ptr<QSoundEffect> effect;
-};
-
 namespace {
+
+// A clip of the system's audio output.
+class SystemSoundEffect : public SoundEffect {
+public:
+    explicit SystemSoundEffect(const QString& source) { effect_.setSource(QUrl(QStringLiteral("qrc") + source)); }
+
+    void play() override { effect_.play(); }
+    void stop() override { effect_.stop(); }
+
+private:
+    QSoundEffect effect_;
+};
 
 QtMessageHandler previousMessageHandler = nullptr;
 
@@ -41,42 +49,48 @@ bool audioWanted()
     return haveOutput;
 }
 
-} // namespace
-
-SoundPlayer::SoundPlayer()
+SoundPlayer::EffectMaker systemOutput()
 {
     if (!audioWanted())
+        return {};
+    return [](const QString& source) { return std::make_unique<SystemSoundEffect>(source); };
+}
+
+bool sameIgnoringCase(std::string_view a, std::string_view b)
+{
+    return std::ranges::equal(a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+} // namespace
+
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips) : SoundPlayer(clips, systemOutput()) {}
+
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const EffectMaker& makeEffect)
+{
+    if (!makeEffect)
         return;
-    for (std::string_view name : soundNames()) {
-        Clip clip{soundResourcePath(name), std::make_unique<QSoundEffect>()};
-        clip.effect->setSource(QUrl(QStringLiteral("qrc") + clip.path));
-        m_effects.push_back(std::move(clip));
-    }
+    for (const SoundClip& clip : clips)
+        clips_.push_back({clip.name, makeEffect(clip.source)});
 }
 
 SoundPlayer::~SoundPlayer() = default;
 
 bool SoundPlayer::hasAudio() const
 {
-    return !m_effects.empty();
+    return !clips_.empty();
 }
 
 void SoundPlayer::play(std::string_view name)
 {
-    if (m_effects.empty())
+    const auto found = std::ranges::find_if(clips_, [name](const LoadedClip& clip) {
+        return sameIgnoringCase(clip.name, name);
+    });
+    if (found == clips_.end())
         return;
-    const QString path = soundResourcePath(name);
-    if (path.isEmpty())
-        return;
-    for (Clip& clip : m_effects) {
-        if (clip.path != path)
-            continue;
-        if (m_current)
-            m_current->stop();
-        m_current = clip.effect.get();
-        m_current->play();
-        return;
-    }
+    if (current_)
+        current_->stop();
+    current_ = found->effect.get();
+    current_->play();
 }
 
 } // namespace kestrova

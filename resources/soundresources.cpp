@@ -1,7 +1,6 @@
 #include "resources/soundresources.h"
 
 #include <algorithm>
-#include <cctype>
 
 namespace kestrova {
 
@@ -14,17 +13,9 @@ const std::array<std::string_view, 8>& soundNames()
 
 QString soundResourcePath(std::string_view name)
 {
-    const auto sameIgnoringCase = [name](std::string_view known) {
-        return known.size() == name.size()
-            && std::equal(known.begin(), known.end(), name.begin(), [](char a, char b) {
-                   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-               });
-    };
-    const auto& names = soundNames();
-    const auto found = std::find_if(names.begin(), names.end(), sameIgnoringCase);
-    if (found == names.end())
+    if (std::ranges::find(soundNames(), name) == soundNames().end())
         return {};
-    return QStringLiteral(":/sounds/") + QString::fromLatin1(found->data(), static_cast<qsizetype>(found->size()))
+    return QStringLiteral(":/sounds/") + QString::fromLatin1(name.data(), static_cast<qsizetype>(name.size()))
         + QStringLiteral(".wav");
 }
 

@@ -1,4 +1,5 @@
-// The sound output on a machine without audio: silent, and never in the way.
+// The sound output's rules, through an output that writes down what it is asked,
+// and the system output on a machine without audio.
 #include "platform/soundplayer.h"
 #include "support/guiapplicationenvironment.h"
 
@@ -9,49 +10,106 @@
 namespace kestrova {
 namespace {
 
+using Log = std::vector<std::string>;
+
 // Restores KESTROVA_NO_AUDIO as the test found it.
 class NoAudioVariable {
 public:
-    NoAudioVariable() : m_wasSet(qEnvironmentVariableIsSet("KESTROVA_NO_AUDIO")), m_value(qgetenv("KESTROVA_NO_AUDIO")) {}
+    NoAudioVariable() : wasSet_(qEnvironmentVariableIsSet("KESTROVA_NO_AUDIO")), value_(qgetenv("KESTROVA_NO_AUDIO")) {}
     ~NoAudioVariable()
     {
-        if (m_wasSet)
-            qputenv("KESTROVA_NO_AUDIO", m_value);
+        if (wasSet_)
+            qputenv("KESTROVA_NO_AUDIO", value_);
         else
             qunsetenv("KESTROVA_NO_AUDIO");
     }
 
 private:
-    bool m_wasSet;
-    QByteArray m_value;
+    bool wasSet_;
+    QByteArray value_;
 };
 
-void playEverything(SoundSink& sink)
+class LoggingEffect : public SoundEffect {
+public:
+    LoggingEffect(std::string source, Log& log) : source_(std::move(source)), log_(log) {}
+    void play() override { log_.push_back("play " + source_); }
+    void stop() override { log_.push_back("stop " + source_); }
+
+private:
+    std::string source_;
+    Log& log_;
+};
+
+// An output whose effects log every play and stop, named by their clip's source.
+struct LoggingOutput {
+    SoundPlayer::EffectMaker maker()
+    {
+        return [this](const QString& source) {
+            made.push_back(source.toStdString());
+            return std::make_unique<LoggingEffect>(source.toStdString(), log);
+        };
+    }
+
+    Log made;
+    Log log;
+};
+
+const std::vector<SoundClip> kClips{
+    {"entered", "entered.wav"}, {"winner", "winner.wav"}, {"winner1", "winner1.wav"}, {"winner2", "winner2.wav"}};
+
+TEST(SoundPlayer, loadsOneEffectPerClipUpFront)
 {
-    for (const char* name : {"entered", "startgame", "placecard", "replace", "invalid", "winner", "winner1",
-                             "winner2", "WINNER2", "", "nosuchsound"})
-        sink.play(name);
+    LoggingOutput output;
+    const SoundPlayer player(kClips, output.maker());
+    EXPECT_TRUE(player.hasAudio());
+    EXPECT_EQ(output.made, (Log{"entered.wav", "winner.wav", "winner1.wav", "winner2.wav"}));
+    EXPECT_TRUE(output.log.empty());
 }
 
-TEST(SoundPlayer, staysSilentWhenAudioIsSwitchedOffByTheEnvironment)
+TEST(SoundPlayer, aNewClipCutsOffThePlayingOne)
 {
+    LoggingOutput output;
+    SoundPlayer player(kClips, output.maker());
+    player.play("entered");
+    EXPECT_EQ(output.log, Log{"play entered.wav"});
+    player.play("winner");
+    EXPECT_EQ(output.log, (Log{"play entered.wav", "stop entered.wav", "play winner.wav"}));
+    // The same clip again starts over.
+    output.log.clear();
+    player.play("winner");
+    EXPECT_EQ(output.log, (Log{"stop winner.wav", "play winner.wav"}));
+}
+
+TEST(SoundPlayer, matchesWholeNamesWithoutRegardToCase)
+{
+    LoggingOutput output;
+    SoundPlayer player(kClips, output.maker());
+    player.play("WINNER2");
+    player.play("Winner");
+    EXPECT_EQ(output.log, (Log{"play winner2.wav", "stop winner2.wav", "play winner.wav"}));
+
+    // An unknown name plays nothing and leaves the playing clip alone.
+    output.log.clear();
+    for (const char* stranger : {"", "winne", "winner12", "winner3", " winner", "winner.wav"})
+        player.play(stranger);
+    EXPECT_TRUE(output.log.empty());
+}
+
+TEST(SoundPlayer, isSilentWithoutAnOutput)
+{
+    EXPECT_FALSE(SoundPlayer(kClips, SoundPlayer::EffectMaker{}).hasAudio());
+
     const NoAudioVariable restore;
     qputenv("KESTROVA_NO_AUDIO", "1");
-    SoundPlayer player;
-    EXPECT_FALSE(player.hasAudio());
-    playEverything(player);
+    EXPECT_FALSE(SoundPlayer(kClips).hasAudio());
 }
 
-TEST(SoundPlayer, loadsClipsOnlyWhereThereIsAnAudioOutput)
+TEST(SoundPlayer, loadsClipsForTheSystemOnlyWhereThereIsAnAudioOutput)
 {
     const NoAudioVariable restore;
     qunsetenv("KESTROVA_NO_AUDIO");
-    SoundPlayer player;
+    const SoundPlayer player(kClips);
     EXPECT_EQ(player.hasAudio(), !QMediaDevices::audioOutputs().isEmpty());
-    // Playing returns at once whatever the machine has; a clip cut off by the
-    // next one is the normal case.
-    playEverything(player);
-    playEverything(player);
 }
 
 } // namespace
