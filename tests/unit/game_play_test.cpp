@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 namespace kestrova {
 namespace {
 
@@ -255,6 +257,24 @@ TEST_F(Play, ClearingAfterTheLastDrawEarns5AndAfterOneEmptyClick0)
     playInOrder(28);
     EXPECT_EQ(game.bonusText(), "+0");
     EXPECT_EQ(game.score(), before + 28 * 29 / 2 + 60);
+}
+
+// The generator state just before the clearing play decides the sound: a draw
+// of 1 plays "winner", 2 "winner1", 0 "winner2".
+TEST_F(Play, EachDrawPlaysItsOwnWinningSound)
+{
+    const std::pair<int, std::string> expected[] = {{0, "winner2"}, {1, "winner"}, {2, "winner1"}};
+    for (const auto& [draw, sound] : expected) {
+        std::uint32_t state = 0;
+        while (Random(state).draw(3) != draw)
+            ++state;
+        start(clearableDeck());
+        playInOrder(27);
+        host.forget();
+        random.setState(state);
+        game.card_19Click(kClearingOrder[27]);
+        EXPECT_EQ(host.sounds, Sounds{sound}) << "draw " << draw;
+    }
 }
 
 TEST_F(Play, WinningSoundsComeEquallyOften)
