@@ -2,19 +2,12 @@
 // it for real; tests and the headless driver implement it with recorders.
 #pragma once
 
+#include "tally/tallycolumn.h"
+
 #include <string>
 #include <string_view>
 
 namespace kestrova {
-
-// Columns of the tally's counter row that the game reports to.
-enum TallyColumn {
-    TotalGames = 1,
-    GamesCleared = 2,
-    LongestChain = 4,
-    LowestWinningScore = 5,
-    RunningTotal = 6,
-};
 
 class GameHost {
 public:
@@ -23,7 +16,8 @@ public:
     // Sounds, by their lower-case names.
     virtual void playsounds(std::string_view name) = 0;
 
-    // The player's statistics, in the order the game reports them.
+    // The player's statistics, in the order the game reports them; `column`
+    // is a TallyColumn.
     virtual void addtomineincrease(int column) = 0;
     virtual void checkforhigher(int column, int value) = 0;
     virtual void checkscore(int score, const std::string& name) = 0;

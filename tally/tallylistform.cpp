@@ -16,10 +16,19 @@ namespace kestrova {
 
 namespace {
 
-const char* const kCounterCaptions[TallyModel::counters + 1] = {
-    "", "Total Games:", "Games Cleared:", "Win Percentage:", "Longest Chain:", "Lowest Score for Winning:",
-    "Running Total:"};
-constexpr int kCounterTops[TallyModel::counters + 1] = {0, 33, 50, 68, 87, 106, 126};
+struct CounterLine {
+    TallyColumn column;
+    const char* caption;
+    int top;
+};
+constexpr CounterLine kCounterLines[] = {
+    {TotalGames, "Total Games:", 33},
+    {GamesCleared, "Games Cleared:", 50},
+    {WinPercentage, "Win Percentage:", 68},
+    {LongestChain, "Longest Chain:", 87},
+    {LowestWinningScore, "Lowest Score for Winning:", 106},
+    {RunningTotal, "Running Total:", 126},
+};
 constexpr int kCaptionRight = 189;
 constexpr int kCounterLeft = 194;
 const QColor kHighlight = Qt::red;
@@ -102,10 +111,9 @@ void Ttallylist::savetally()
 void Ttallylist::createLabels(QWidget* panel)
 {
     makeHeading(panel, QStringLiteral("label_myname"), 5, QStringLiteral("YOUR TALLY LIST"));
-    for (int column = 1; column <= TallyModel::counters; ++column) {
-        const int top = kCounterTops[column];
+    for (const auto& [column, captionText, top] : kCounterLines) {
         QLabel* caption = makeLabel(panel, QStringLiteral("caption_%1").arg(column), {0, top}, houseFont(13, true),
-                                    Qt::white, QString::fromLatin1(kCounterCaptions[column]));
+                                    Qt::white, QString::fromLatin1(captionText));
         caption->move(kCaptionRight - caption->width(), top);
         counterLabels_[column] = makeLabel(panel, QStringLiteral("mylabel_%1").arg(column), {kCounterLeft, top},
                                            houseFont(13, true), Qt::white);
@@ -144,8 +152,8 @@ void Ttallylist::loadtally()
 
 void Ttallylist::showTally()
 {
-    for (int column = 1; column <= TallyModel::counters; ++column)
-        setAutoSizedText(counterLabels_[column], QString::fromStdString(model_.counterText(column)));
+    for (const CounterLine& line : kCounterLines)
+        setAutoSizedText(counterLabels_[line.column], QString::fromStdString(model_.counterText(line.column)));
     for (int rank = 1; rank <= TallyModel::ranks; ++rank) {
         const RankLabels& labels = rankLabels_[rank];
         labels.date->setText(QString::fromStdString(model_.rankDate(rank)));

@@ -41,29 +41,29 @@ TallyModel::TallyModel() : grid_(columns, rows)
 void TallyModel::setDefaults()
 {
     grid_.setRowCount(rows);
-    for (int column = 0; column <= counters; ++column)
-        putCell(column, 0, column == 5 ? "1000" : "0");
+    for (int column = 0; column <= RunningTotal; ++column)
+        putCell(column, 0, column == LowestWinningScore ? "1000" : "0");
     for (int rank = 1; rank <= ranks; ++rank) {
-        putCell(0, rank, "");
-        putCell(1, rank, "-1000");
-        putCell(2, rank, "");
+        putCell(RankDate, rank, "");
+        putCell(RankScore, rank, "-1000");
+        putCell(RankName, rank, "");
     }
 }
 
 void TallyModel::loadtally()
 {
-    for (int column = 1; column <= counters; ++column)
+    for (int column = TotalGames; column <= RunningTotal; ++column)
         showCounter(column, cellText(column, 0));
     // The label stays empty on purpose: only the next change of the counter shows it.
-    if (counterTexts_[5].empty())
-        putCell(5, 0, "1000");
+    if (counterTexts_[LowestWinningScore].empty())
+        putCell(LowestWinningScore, 0, "1000");
     for (int rank = 1; rank <= ranks; ++rank) {
-        if (cellText(1, rank).empty())
-            putCell(1, rank, "-1000");
+        if (cellText(RankScore, rank).empty())
+            putCell(RankScore, rank, "-1000");
         Rank& r = ranks_[static_cast<std::size_t>(rank)];
-        r.date = cellText(0, rank);
-        r.name = cellText(2, rank);
-        const std::string score = cellText(1, rank);
+        r.date = cellText(RankDate, rank);
+        r.name = cellText(RankName, rank);
+        const std::string score = cellText(RankScore, rank);
         r.held = cellInteger(score).value_or(emptyScore);
         r.scoreText = r.held <= emptyScore ? std::string() : score;
     }
@@ -81,7 +81,7 @@ void TallyModel::addtomineincrease(int column)
 {
     increment(column, 0);
     showCounter(column, cellText(column, 0));
-    if (column == 1)
+    if (column == TotalGames)
         updateWinPercentage();
     changed();
 }
@@ -139,7 +139,7 @@ bool TallyModel::checkscore(int score, std::string_view name, std::string_view d
 
     for (int rank = ranks - 1; rank >= slot; --rank) {
         ranks_[static_cast<std::size_t>(rank + 1)] = ranks_[static_cast<std::size_t>(rank)];
-        for (int column = 0; column <= 2; ++column)
+        for (int column = RankDate; column <= RankName; ++column)
             putCell(column, rank + 1, cellText(column, rank));
     }
 
@@ -149,9 +149,9 @@ bool TallyModel::checkscore(int score, std::string_view name, std::string_view d
     entry.date = dateText;
     entry.name = name;
     highlighted_ = slot;
-    putCell(0, slot, entry.date);
-    putCell(1, slot, entry.scoreText);
-    putCell(2, slot, entry.name);
+    putCell(RankDate, slot, entry.date);
+    putCell(RankScore, slot, entry.scoreText);
+    putCell(RankName, slot, entry.name);
     changed();
     return true;
 }
@@ -159,14 +159,15 @@ bool TallyModel::checkscore(int score, std::string_view name, std::string_view d
 void TallyModel::reset()
 {
     grid_.setRowCount(rows);
-    for (int column = 1; column <= counters; ++column)
-        showCounter(column, column == 5 ? "1000" : "0");
-    for (int column = 1; column <= 8; ++column)
-        putCell(column, 0, column == 5 ? "1000" : "0");
+    for (int column = TotalGames; column <= RunningTotal; ++column)
+        showCounter(column, column == LowestWinningScore ? "1000" : "0");
+    // The unused columns 7 and 8 are reset as well.
+    for (int column = TotalGames; column < columns; ++column)
+        putCell(column, 0, column == LowestWinningScore ? "1000" : "0");
     for (int row = 1; row < grid_.rowCount(); ++row) {
-        putCell(0, row, "");
-        putCell(1, row, "-1000");
-        putCell(2, row, "");
+        putCell(RankDate, row, "");
+        putCell(RankScore, row, "-1000");
+        putCell(RankName, row, "");
     }
     for (int rank = 1; rank <= ranks; ++rank)
         ranks_[static_cast<std::size_t>(rank)] = Rank{};
@@ -177,7 +178,7 @@ void TallyModel::reset()
 
 std::string TallyModel::counterText(int column) const
 {
-    if (column < 1 || column > counters)
+    if (column < TotalGames || column > RunningTotal)
         throw std::out_of_range("TallyModel: no counter in column " + std::to_string(column));
     return counterTexts_[static_cast<std::size_t>(column)];
 }
@@ -218,24 +219,24 @@ void TallyModel::putCell(int column, int row, std::string_view text)
 
 void TallyModel::showCounter(int column, std::string_view text)
 {
-    if (column < 1 || column > counters)
+    if (column < TotalGames || column > RunningTotal)
         return; // columns 0, 7 and 8 have no label
     std::string shown(text);
-    if (column == 3)
+    if (column == WinPercentage)
         shown += '%';
     counterTexts_[static_cast<std::size_t>(column)] = std::move(shown);
 }
 
 void TallyModel::updateWinPercentage()
 {
-    const auto cleared = cellInteger(cellText(2, 0));
-    const auto games = cellInteger(cellText(1, 0));
+    const auto cleared = cellInteger(cellText(GamesCleared, 0));
+    const auto games = cellInteger(cellText(TotalGames, 0));
     long long percent = 0;
     if (cleared && games && *games != 0)
         percent = static_cast<long long>(*cleared) * 100 / *games;
     const std::string text = std::to_string(percent);
-    putCell(3, 0, text);
-    showCounter(3, text);
+    putCell(WinPercentage, 0, text);
+    showCounter(WinPercentage, text);
 }
 
 const TallyModel::Rank& TallyModel::rankAt(int rank) const

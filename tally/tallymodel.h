@@ -3,6 +3,7 @@
 #pragma once
 
 #include "tally/stringgrid.h"
+#include "tally/tallycolumn.h"
 
 #include <array>
 #include <functional>
@@ -16,7 +17,7 @@ public:
     static constexpr int columns = 9;  // of the table as created
     static constexpr int rows = 12;
     static constexpr int ranks = 10;   // rows 1 to 10; row 11 is spare
-    static constexpr int counters = 6; // columns 1 to 6 of row 0
+    static constexpr int counters = RunningTotal; // columns 1 to 6 of row 0
     static constexpr int emptyScore = -1000;
     static constexpr int noLowestScore = 1000;
 

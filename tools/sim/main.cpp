@@ -133,7 +133,7 @@ int main(int argc, char** argv)
     }
 
     std::cout << "TALLY";
-    for (int column = 1; column <= 6; ++column)
+    for (int column = TotalGames; column <= RunningTotal; ++column)
         std::cout << '|' << host.tally.grid().cell(column, 0);
     std::cout << '\n';
     return 0;
