@@ -169,7 +169,7 @@ void Tmain::createBoard()
                                            QRect(QPoint(place.left, place.top), kCardSize));
         card->setHint(QString::number(slot));
         card->hide();
-        connect(card, &PictureControl::clicked, this, [this, card] { card_19Click(card); });
+        connect(card, &PictureControl::clicked, this, [this, slot] { card_19Click(slot); });
         cardControls_[slot] = card;
     }
 
@@ -394,10 +394,10 @@ void Tmain::StartGame1Click()
     panel_cleared->hide();
 }
 
-void Tmain::card_19Click(PictureControl* sender)
+void Tmain::card_19Click(int slot)
 {
     const bool wasOn = game_.gameon();
-    game_.card_19Click(sender->hint().toInt());
+    game_.card_19Click(slot);
     showBoard();
     if (wasOn && !game_.gameon())
         saveTally();

@@ -49,7 +49,8 @@ public:
     // Board and menu handlers.
     void button_startClick();
     void StartGame1Click();
-    void card_19Click(PictureControl* sender);
+    // Serves all 28 card controls; each passes its slot number.
+    void card_19Click(int slot);
     void image_stockClick();
     void button_undoClick();
     void button_donelostClick();

@@ -7,7 +7,6 @@
 #include "support/decks.h"
 #include "support/recordingsoundsink.h"
 #include "ui/nameedit.h"
-#include "ui/picturecontrol.h"
 
 #include <QAction>
 #include <QLabel>
@@ -132,7 +131,7 @@ void NameAndSoundsTest::hidingAPanelHandsItsFocusToTheBoard()
     // The cleared panel's name box, clicked into and then closed by CANCEL.
     main->game().startWithDeck(testing::clearableDeck());
     for (int slot : testing::kClearingOrder)
-        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+        main->card_19Click(slot);
     QVERIFY(panel("panel_cleared")->isVisible());
     edit("edit_name")->setFocus();
     click("button_cancel");
@@ -162,11 +161,11 @@ void NameAndSoundsTest::scriptedGamePlaysItsSoundsInOrder()
 {
     // A board that clears in one rising chain from the discard.
     main->game().startWithDeck(testing::clearableDeck());
-    main->card_19Click(main->findChild<PictureControl*>("card_10"));   // covered
+    main->card_19Click(10);   // covered
     main->image_stockClick();
     main->button_undoClick();
     for (int slot : testing::kClearingOrder)
-        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+        main->card_19Click(slot);
 
     QCOMPARE(sounds.played.front(), std::string("entered"));
     QCOMPARE(sounds.played[1], std::string("startgame"));
@@ -186,7 +185,7 @@ void NameAndSoundsTest::scriptedGamePlaysItsSoundsInOrder()
     main->findChild<QAction*>("PlaySounds1")->trigger();
     main->game().startWithDeck(testing::clearableDeck());
     for (int slot : testing::kClearingOrder)
-        main->card_19Click(main->findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+        main->card_19Click(slot);
     main->image_stockClick();
     QVERIFY(sounds.played.empty());
 }

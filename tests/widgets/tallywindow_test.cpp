@@ -6,7 +6,6 @@
 #include "support/decks.h"
 #include "support/recordingsoundsink.h"
 #include "tally/tallylistform.h"
-#include "ui/picturecontrol.h"
 
 #include <QFile>
 #include <QLabel>
@@ -184,7 +183,7 @@ void TallyWindowTest::theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds()
         main.button_startClick();
         main.game().startWithDeck(testing::clearableDeck());
         for (int slot : testing::kClearingOrder)
-            main.card_19Click(main.findChild<PictureControl*>(QStringLiteral("card_%1").arg(slot)));
+            main.card_19Click(slot);
         QVERIFY(!main.game().gameon());
         const QStringList won = onDisk();
         QCOMPARE(won.mid(0, 4), (QStringList{"3", "1", "0%", "28"}));   // the percentage follows at the next deal
