@@ -1,4 +1,5 @@
-// Thighscore: the online high-score list.
+// Thighscore: the high-score window, so far only its frame: a captioned window
+// of the right size with the main window's tiled background and nothing in it.
 #pragma once
 
 #include "ui/tiledwindow.h"

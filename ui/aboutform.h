@@ -1,5 +1,5 @@
-// Tabout: the about window with the title picture, the maker's link, the
-// credits and the version.
+// Tabout: the about window, so far only its frame: a captioned window of the
+// right size with the main window's tiled background and nothing in it.
 #pragma once
 
 #include "ui/tiledwindow.h"

@@ -1,4 +1,5 @@
-// Thelp: the help window with its five text sections.
+// Thelp: the help window, so far only its frame: a captioned window of the
+// right size with the main window's tiled background and nothing in it.
 #pragma once
 
 #include "ui/tiledwindow.h"
