@@ -1,5 +1,7 @@
 // The card faces and the card back.
 #include "ui/artwork.h"
+
+#include "game/card.h"
 #include "ui/artworkcanvas.h"
 
 #include <QFont>
@@ -22,25 +24,28 @@ using artwork::toPixmap;
 constexpr QSize kCardSize(71, 96);
 constexpr qreal kCentreX = 35.5;
 
-enum SuitIndex { Clubs = 0, Diamonds = 1, Hearts = 2, Spades = 3 };
+// Faces of the court cards, as faceOf() gives them.
+constexpr int kJack = 11;
+constexpr int kQueen = 12;
+constexpr int kKing = 13;
 
 const QColor kRed(200, 16, 38);
 const QColor kBlack(22, 22, 26);
 const QColor kGold(214, 165, 40);
 const QColor kEdge(60, 60, 66);
 
-QColor suitColour(int suit)
+QColor suitColour(Suit suit)
 {
-    return suit == Diamonds || suit == Hearts ? kRed : kBlack;
+    return suit == Suit::Diamonds || suit == Suit::Hearts ? kRed : kBlack;
 }
 
 // Suit symbols as outlines in a 100 x 100 box, so that no font needs to carry them.
-QPainterPath suitOutline(int suit)
+QPainterPath suitOutline(Suit suit)
 {
     QPainterPath path;
     path.setFillRule(Qt::WindingFill);
     switch (suit) {
-    case Hearts:
+    case Suit::Hearts:
         path.moveTo(50, 100);
         path.cubicTo(36, 82, 0, 62, 0, 30);
         path.cubicTo(0, 12, 13, 0, 27, 0);
@@ -50,7 +55,7 @@ QPainterPath suitOutline(int suit)
         path.cubicTo(100, 62, 64, 82, 50, 100);
         path.closeSubpath();
         break;
-    case Diamonds:
+    case Suit::Diamonds:
         path.moveTo(50, 0);
         path.quadTo(66, 28, 88, 50);
         path.quadTo(66, 72, 50, 100);
@@ -58,7 +63,7 @@ QPainterPath suitOutline(int suit)
         path.quadTo(34, 28, 50, 0);
         path.closeSubpath();
         break;
-    case Spades:
+    case Suit::Spades:
         path.moveTo(50, 0);
         path.cubicTo(62, 20, 100, 38, 100, 60);
         path.cubicTo(100, 76, 88, 84, 76, 84);
@@ -88,7 +93,7 @@ QPainterPath suitOutline(int suit)
 
 // Draws a suit symbol of the given height centred on a point, upside down when
 // it belongs to the far end of the card.
-void drawPip(QPainter& painter, int suit, QPointF centre, qreal height, bool upsideDown = false)
+void drawPip(QPainter& painter, Suit suit, QPointF centre, qreal height, bool upsideDown = false)
 {
     const qreal scale = height / 100.0;
     painter.save();
@@ -107,9 +112,9 @@ QString rankText(int face)
 {
     switch (face) {
     case 1: return QStringLiteral("A");
-    case 11: return QStringLiteral("J");
-    case 12: return QStringLiteral("Q");
-    case 13: return QStringLiteral("K");
+    case kJack: return QStringLiteral("J");
+    case kQueen: return QStringLiteral("Q");
+    case kKing: return QStringLiteral("K");
     default: return QString::number(face);
     }
 }
@@ -147,7 +152,7 @@ QPainterPath textOutline(const QString& text, const QFont& font, qreal capHeight
 
 // The rank and a small suit symbol, in the top-left corner and turned round in
 // the bottom-right one.
-void drawIndices(QPainter& painter, int suit, int face)
+void drawIndices(QPainter& painter, Suit suit, int face)
 {
     const QPainterPath rank = textOutline(rankText(face), indexFont(), 9.5, face == 10 ? 11.0 : 9.5);
     for (int end = 0; end < 2; ++end) {
@@ -199,22 +204,22 @@ std::vector<PipPlace> pipPlaces(int face)
     return sides;
 }
 
-void drawPipFace(QPainter& painter, int suit, int face)
+void drawPipFace(QPainter& painter, Suit suit, int face)
 {
     constexpr qreal top = 17.5;
     constexpr qreal bottom = 78.5;
     constexpr qreal columnStep = 13.5;
-    const qreal pipHeight = suit == Diamonds ? 12.5 : 12.0;
+    const qreal pipHeight = suit == Suit::Diamonds ? 12.5 : 12.0;
     for (const PipPlace& place : pipPlaces(face)) {
         const QPointF centre(kCentreX + place.column * columnStep, top + place.row * (bottom - top));
         drawPip(painter, suit, centre, pipHeight, place.row > 0.5 + 1e-9);
     }
 }
 
-void drawAce(QPainter& painter, int suit)
+void drawAce(QPainter& painter, Suit suit)
 {
     const QPointF centre(kCentreX, 48.0);
-    if (suit == Spades) {
+    if (suit == Suit::Spades) {
         // The ace of spades carries the traditional larger, ringed symbol.
         painter.setPen(QPen(QColor(kGold.darker(120)), 0.8));
         painter.setBrush(Qt::NoBrush);
@@ -227,32 +232,51 @@ void drawAce(QPainter& painter, int suit)
     drawPip(painter, suit, centre, 28.0);
 }
 
-// A crowned head and shoulders in the top half of the court frame; the bottom
-// half is the same figure turned round, as on a double-headed card.
-void drawCourtFigure(QPainter& painter, int suit, int face, const QRectF& frame)
-{
-    const qreal cx = frame.center().x();
-    const QColor robe = suitColour(suit) == kRed ? QColor(178, 24, 42) : QColor(30, 44, 110);
-    const QColor robeTrim = kGold;
-    const QColor skin(247, 214, 176);
-    const QColor hair = face == 13 ? QColor(236, 236, 236) : face == 12 ? QColor(232, 186, 60) : QColor(120, 72, 30);
-    const QPen outline(QColor(40, 30, 30), 0.6);
-    const qreal headY = frame.top() + 18.5;
+const QColor kSkin(247, 214, 176);
 
-    // What each court holds, standing behind the shoulder: the king a sword,
-    // the queen a flower, the jack a halberd.
-    const qreal waist = frame.center().y();
-    if (face == 13) {
+QPen figureOutline()
+{
+    return QPen(QColor(40, 30, 30), 0.6);
+}
+
+// The measures and colours that every part of a court figure is drawn from.
+struct CourtFigure {
+    Suit suit;
+    int face;
+    QRectF frame;
+    qreal cx;    // the figure's middle
+    qreal headY; // the centre of the head
+    qreal waist; // where the half ends
+    QColor robe;
+    QColor hair;
+};
+
+CourtFigure courtFigure(Suit suit, int face, const QRectF& frame)
+{
+    const QColor robe = suitColour(suit) == kRed ? QColor(178, 24, 42) : QColor(30, 44, 110);
+    const QColor hair = face == kKing ? QColor(236, 236, 236) : face == kQueen ? QColor(232, 186, 60) : QColor(120, 72, 30);
+    return {suit, face, frame, frame.center().x(), frame.top() + 18.5, frame.center().y(), robe, hair};
+}
+
+// What each court holds, standing behind the shoulder: the king a sword, the
+// queen a flower, the jack a halberd.
+void drawCourtEmblem(QPainter& painter, const CourtFigure& figure)
+{
+    const qreal cx = figure.cx;
+    const qreal headY = figure.headY;
+    const qreal waist = figure.waist;
+    const QRectF& frame = figure.frame;
+    if (figure.face == kKing) {
         painter.setPen(QPen(QColor(70, 70, 80), 0.6));
         painter.setBrush(QColor(215, 220, 230));
         painter.drawRect(QRectF(cx + 14.2, headY - 12, 2.2, waist - headY + 12));
         painter.setBrush(kGold);
         painter.drawRect(QRectF(cx + 11.5, headY - 1, 7.6, 1.8));
-    } else if (face == 12) {
+    } else if (figure.face == kQueen) {
         painter.setPen(QPen(QColor(40, 120, 50), 1.0));
         painter.drawLine(QPointF(cx + 15, waist), QPointF(cx + 15, headY - 6));
         painter.setPen(QPen(QColor(120, 30, 40), 0.5));
-        painter.setBrush(suitColour(suit) == kRed ? QColor(70, 110, 200) : kRed);
+        painter.setBrush(suitColour(figure.suit) == kRed ? QColor(70, 110, 200) : kRed);
         for (int petal = 0; petal < 5; ++petal) {
             const qreal angle = petal * 2 * M_PI / 5;
             painter.drawEllipse(QPointF(cx + 15 + 2.2 * std::cos(angle), headY - 8 + 2.2 * std::sin(angle)), 1.6, 1.6);
@@ -271,130 +295,173 @@ void drawCourtFigure(QPainter& painter, int suit, int face, const QRectF& frame)
         painter.setBrush(QColor(215, 220, 230));
         painter.drawPath(blade);
     }
+}
 
-    // Robe and shoulders.
+// Robe and shoulders, with a gold band down the front, a white collar, sleeves
+// with a line of trim and a hand resting on the chest.
+void drawCourtRobe(QPainter& painter, const CourtFigure& figure)
+{
+    const qreal cx = figure.cx;
+    const qreal headY = figure.headY;
+    const qreal waist = figure.waist;
     QPainterPath shoulders;
-    shoulders.moveTo(cx - 19, frame.center().y());
+    shoulders.moveTo(cx - 19, waist);
     shoulders.cubicTo(cx - 19, headY + 9, cx - 11, headY + 6, cx, headY + 6);
-    shoulders.cubicTo(cx + 11, headY + 6, cx + 19, headY + 9, cx + 19, frame.center().y());
+    shoulders.cubicTo(cx + 11, headY + 6, cx + 19, headY + 9, cx + 19, waist);
     shoulders.closeSubpath();
-    painter.setPen(outline);
-    painter.setBrush(robe);
+    painter.setPen(figureOutline());
+    painter.setBrush(figure.robe);
     painter.drawPath(shoulders);
 
-    // A gold band down the front and a white collar.
-    painter.setBrush(robeTrim);
-    painter.drawRect(QRectF(cx - 2.5, headY + 7, 5, frame.center().y() - headY - 7));
+    painter.setBrush(kGold);
+    painter.drawRect(QRectF(cx - 2.5, headY + 7, 5, waist - headY - 7));
     painter.setBrush(Qt::white);
     QPainterPath collar;
     collar.moveTo(cx - 9, headY + 6.5);
     collar.quadTo(cx, headY + 12.5, cx + 9, headY + 6.5);
     collar.quadTo(cx, headY + 9, cx - 9, headY + 6.5);
     painter.drawPath(collar);
-    // Sleeves with a line of trim.
-    painter.setPen(QPen(robeTrim, 1.1));
-    painter.drawLine(QPointF(cx - 13.5, headY + 11), QPointF(cx - 16, frame.center().y() - 1));
-    painter.drawLine(QPointF(cx + 13.5, headY + 11), QPointF(cx + 16, frame.center().y() - 1));
-    // A hand resting on the chest.
-    painter.setPen(outline);
-    painter.setBrush(skin);
+
+    painter.setPen(QPen(kGold, 1.1));
+    painter.drawLine(QPointF(cx - 13.5, headY + 11), QPointF(cx - 16, waist - 1));
+    painter.drawLine(QPointF(cx + 13.5, headY + 11), QPointF(cx + 16, waist - 1));
+
+    painter.setPen(figureOutline());
+    painter.setBrush(kSkin);
     painter.drawEllipse(QPointF(cx + 8.5, headY + 15.5), 2.0, 1.7);
-    painter.setPen(outline);
+}
 
-    // Hair behind the head.
-    painter.setBrush(hair);
-    if (face == 12) {
+// Hair behind the head; the king's shows only as his beard.
+void drawCourtHair(QPainter& painter, const CourtFigure& figure)
+{
+    painter.setPen(figureOutline());
+    painter.setBrush(figure.hair);
+    if (figure.face == kQueen) {
         QPainterPath locks;
-        locks.addRoundedRect(QRectF(cx - 8, headY - 6, 16, 15), 6, 6);
+        locks.addRoundedRect(QRectF(figure.cx - 8, figure.headY - 6, 16, 15), 6, 6);
         painter.drawPath(locks);
-    } else if (face == 11) {
-        painter.drawEllipse(QPointF(cx, headY - 1.5), 6.8, 6.0);
+    } else if (figure.face == kJack) {
+        painter.drawEllipse(QPointF(figure.cx, figure.headY - 1.5), 6.8, 6.0);
     }
+}
 
-    // Head.
-    painter.setBrush(skin);
+// The head with eyes and mouth, and the king's beard.
+void drawCourtHead(QPainter& painter, const CourtFigure& figure)
+{
+    const qreal cx = figure.cx;
+    const qreal headY = figure.headY;
+    painter.setPen(figureOutline());
+    painter.setBrush(kSkin);
     painter.drawEllipse(QPointF(cx, headY), 5.6, 6.4);
-    // Eyes and mouth.
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(40, 40, 60));
     painter.drawEllipse(QPointF(cx - 2.1, headY - 0.6), 0.7, 0.7);
     painter.drawEllipse(QPointF(cx + 2.1, headY - 0.6), 0.7, 0.7);
     painter.setBrush(QColor(190, 50, 50));
     painter.drawEllipse(QPointF(cx, headY + 3.2), 1.4, 0.6);
+    if (figure.face != kKing)
+        return;
 
-    if (face == 13) {
-        // The king's beard.
-        painter.setPen(outline);
-        painter.setBrush(hair);
-        QPainterPath beard;
-        beard.moveTo(cx - 5.4, headY + 1.0);
-        beard.quadTo(cx - 5, headY + 9.5, cx, headY + 10.5);
-        beard.quadTo(cx + 5, headY + 9.5, cx + 5.4, headY + 1.0);
-        beard.quadTo(cx, headY + 5.5, cx - 5.4, headY + 1.0);
-        painter.drawPath(beard);
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(QColor(190, 50, 50));
-        painter.drawEllipse(QPointF(cx, headY + 3.0), 1.4, 0.55);
-    }
+    painter.setPen(figureOutline());
+    painter.setBrush(figure.hair);
+    QPainterPath beard;
+    beard.moveTo(cx - 5.4, headY + 1.0);
+    beard.quadTo(cx - 5, headY + 9.5, cx, headY + 10.5);
+    beard.quadTo(cx + 5, headY + 9.5, cx + 5.4, headY + 1.0);
+    beard.quadTo(cx, headY + 5.5, cx - 5.4, headY + 1.0);
+    painter.drawPath(beard);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(190, 50, 50));
+    painter.drawEllipse(QPointF(cx, headY + 3.0), 1.4, 0.55);
+}
 
-    // Headwear: a tall crown for the king, a tiara for the queen, a feathered cap for the jack.
-    painter.setPen(outline);
-    const qreal brim = headY - 5.0;
-    if (face == 13) {
-        QPainterPath crown;
-        crown.moveTo(cx - 7, brim);
-        crown.lineTo(cx - 8, brim - 8);
-        crown.lineTo(cx - 4, brim - 4);
-        crown.lineTo(cx, brim - 10);
-        crown.lineTo(cx + 4, brim - 4);
-        crown.lineTo(cx + 8, brim - 8);
-        crown.lineTo(cx + 7, brim);
-        crown.closeSubpath();
-        painter.setBrush(kGold);
-        painter.drawPath(crown);
-        painter.setBrush(kRed);
-        painter.drawEllipse(QPointF(cx, brim - 3), 1.3, 1.3);
-        painter.setBrush(Qt::white);
-        for (qreal x : {-8.0, 0.0, 8.0})
-            painter.drawEllipse(QPointF(cx + x, brim - (x == 0.0 ? 10.0 : 8.0)), 1.0, 1.0);
-    } else if (face == 12) {
-        QPainterPath tiara;
-        tiara.moveTo(cx - 6.5, brim + 0.5);
-        tiara.quadTo(cx - 6, brim - 5, cx - 3, brim - 4);
-        tiara.quadTo(cx, brim - 9, cx + 3, brim - 4);
-        tiara.quadTo(cx + 6, brim - 5, cx + 6.5, brim + 0.5);
-        tiara.closeSubpath();
-        painter.setBrush(kGold);
-        painter.drawPath(tiara);
-        painter.setBrush(QColor(60, 120, 200));
-        painter.drawEllipse(QPointF(cx, brim - 3.5), 1.3, 1.3);
-        painter.setBrush(Qt::white);
-        painter.drawEllipse(QPointF(cx - 4, brim - 1.5), 0.8, 0.8);
-        painter.drawEllipse(QPointF(cx + 4, brim - 1.5), 0.8, 0.8);
-    } else {
-        QPainterPath cap;
-        cap.moveTo(cx - 7, brim + 1.5);
-        cap.quadTo(cx - 6, brim - 6, cx + 1, brim - 5.5);
-        cap.quadTo(cx + 8, brim - 5, cx + 7.5, brim + 1.5);
-        cap.closeSubpath();
-        painter.setBrush(robe);
-        painter.drawPath(cap);
-        painter.setBrush(kGold);
-        painter.drawRect(QRectF(cx - 7, brim, 14.5, 1.8));
-        QPainterPath feather;
-        feather.moveTo(cx + 3, brim - 4);
-        feather.quadTo(cx + 12, brim - 12, cx + 14, brim - 5);
-        feather.quadTo(cx + 10, brim - 8, cx + 4, brim - 3);
-        feather.closeSubpath();
-        painter.setBrush(Qt::white);
-        painter.drawPath(feather);
-    }
+// Headwear sits on a brim above the head; each draws with the figure's outline.
 
+void drawCrown(QPainter& painter, qreal cx, qreal brim)
+{
+    QPainterPath crown;
+    crown.moveTo(cx - 7, brim);
+    crown.lineTo(cx - 8, brim - 8);
+    crown.lineTo(cx - 4, brim - 4);
+    crown.lineTo(cx, brim - 10);
+    crown.lineTo(cx + 4, brim - 4);
+    crown.lineTo(cx + 8, brim - 8);
+    crown.lineTo(cx + 7, brim);
+    crown.closeSubpath();
+    painter.setBrush(kGold);
+    painter.drawPath(crown);
+    painter.setBrush(kRed);
+    painter.drawEllipse(QPointF(cx, brim - 3), 1.3, 1.3);
+    painter.setBrush(Qt::white);
+    for (qreal x : {-8.0, 0.0, 8.0})
+        painter.drawEllipse(QPointF(cx + x, brim - (x == 0.0 ? 10.0 : 8.0)), 1.0, 1.0);
+}
+
+void drawTiara(QPainter& painter, qreal cx, qreal brim)
+{
+    QPainterPath tiara;
+    tiara.moveTo(cx - 6.5, brim + 0.5);
+    tiara.quadTo(cx - 6, brim - 5, cx - 3, brim - 4);
+    tiara.quadTo(cx, brim - 9, cx + 3, brim - 4);
+    tiara.quadTo(cx + 6, brim - 5, cx + 6.5, brim + 0.5);
+    tiara.closeSubpath();
+    painter.setBrush(kGold);
+    painter.drawPath(tiara);
+    painter.setBrush(QColor(60, 120, 200));
+    painter.drawEllipse(QPointF(cx, brim - 3.5), 1.3, 1.3);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPointF(cx - 4, brim - 1.5), 0.8, 0.8);
+    painter.drawEllipse(QPointF(cx + 4, brim - 1.5), 0.8, 0.8);
+}
+
+void drawFeatheredCap(QPainter& painter, qreal cx, qreal brim, const QColor& cloth)
+{
+    QPainterPath cap;
+    cap.moveTo(cx - 7, brim + 1.5);
+    cap.quadTo(cx - 6, brim - 6, cx + 1, brim - 5.5);
+    cap.quadTo(cx + 8, brim - 5, cx + 7.5, brim + 1.5);
+    cap.closeSubpath();
+    painter.setBrush(cloth);
+    painter.drawPath(cap);
+    painter.setBrush(kGold);
+    painter.drawRect(QRectF(cx - 7, brim, 14.5, 1.8));
+    QPainterPath feather;
+    feather.moveTo(cx + 3, brim - 4);
+    feather.quadTo(cx + 12, brim - 12, cx + 14, brim - 5);
+    feather.quadTo(cx + 10, brim - 8, cx + 4, brim - 3);
+    feather.closeSubpath();
+    painter.setBrush(Qt::white);
+    painter.drawPath(feather);
+}
+
+// A tall crown for the king, a tiara for the queen, a feathered cap for the jack.
+void drawCourtHeadwear(QPainter& painter, const CourtFigure& figure)
+{
+    painter.setPen(figureOutline());
+    const qreal brim = figure.headY - 5.0;
+    if (figure.face == kKing)
+        drawCrown(painter, figure.cx, brim);
+    else if (figure.face == kQueen)
+        drawTiara(painter, figure.cx, brim);
+    else
+        drawFeatheredCap(painter, figure.cx, brim, figure.robe);
+}
+
+// A crowned head and shoulders in the top half of the court frame; the bottom
+// half is the same figure turned round, as on a double-headed card.
+void drawCourtFigure(QPainter& painter, Suit suit, int face, const QRectF& frame)
+{
+    const CourtFigure figure = courtFigure(suit, face, frame);
+    drawCourtEmblem(painter, figure);
+    drawCourtRobe(painter, figure);
+    drawCourtHair(painter, figure);
+    drawCourtHead(painter, figure);
+    drawCourtHeadwear(painter, figure);
     // The suit beside the figure's shoulder.
     drawPip(painter, suit, QPointF(frame.left() + 5.5, frame.top() + 6.5), 7.0);
 }
 
-void drawCourtFace(QPainter& painter, int suit, int face)
+void drawCourtFace(QPainter& painter, Suit suit, int face)
 {
     const QRectF frame(13.5, 8.5, 44.0, 79.0);
     painter.setPen(Qt::NoPen);
@@ -534,8 +601,8 @@ QPixmap cardPicture(int value, qreal dpr)
     if (value == 0) {
         drawBack(painter);
     } else {
-        const int suit = (value - 1) / 13;
-        const int face = (value - 1) % 13 + 1;
+        const Suit suit = suitOf(value);
+        const int face = faceOf(value);
         if (face == 1)
             drawAce(painter, suit);
         else if (face <= 10)
