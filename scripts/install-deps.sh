@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev liblz4-dev zlib1g-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox
+  nginx
   fonts-liberation2 fonts-dejavu-core
 )
 

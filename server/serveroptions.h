@@ -1,0 +1,36 @@
+// kestrova-server's command line. Outside checks start the server with it, so
+// its options, defaults and exit codes stay as they are.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kestrova::server {
+
+struct ServerOptions {
+    std::string host = "127.0.0.1";
+    int port = 8080;   // 0: any free port, announced once bound
+    std::string database = "kestrova-scores.db";
+    std::string version = "1.0.2";
+    std::string installerDir;   // empty: no installer to serve
+    bool help = false;
+};
+
+// A bad command line; what() is the one line to show.
+class OptionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Reads the arguments after the program name. Options take their value as the
+// next argument or after "=" (--db=FILE); a later option wins over an earlier one.
+ServerOptions parseServerOptions(const std::vector<std::string>& arguments);
+
+// The text --help prints.
+std::string serverUsage();
+
+// "127.0.0.1:8080", "[::1]:8080": the address as --listen takes it.
+std::string formatAddress(const std::string& host, int port);
+
+} // namespace kestrova::server
