@@ -1,0 +1,180 @@
+// Runs kestrova-server as the program it is, on a free loopback port, and
+// talks raw HTTP to it, so tests see exactly the bytes a client would.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <filesystem>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace kestrova::testing {
+
+struct ProgramRun {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+
+inline std::string drain(int fd)
+{
+    std::string text;
+    char buffer[4096];
+    ssize_t got = 0;
+    while ((got = ::read(fd, buffer, sizeof buffer)) > 0 || (got < 0 && errno == EINTR))
+        if (got > 0)
+            text.append(buffer, static_cast<std::size_t>(got));
+    return text;
+}
+
+inline pid_t spawn(const std::vector<std::string>& arguments, int outFd, int errFd, const std::filesystem::path& cwd)
+{
+    const pid_t pid = ::fork();
+    if (pid != 0)
+        return pid;
+    if (!cwd.empty() && ::chdir(cwd.c_str()) != 0)
+        ::_exit(127);
+    ::dup2(outFd, STDOUT_FILENO);
+    if (errFd >= 0)
+        ::dup2(errFd, STDERR_FILENO);
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+inline int exitCodeOf(int status)
+{
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
+}
+
+// Runs the server to its end (for options that make it stop at once).
+inline ProgramRun runServer(const std::vector<std::string>& options, const std::filesystem::path& cwd = {})
+{
+    int out[2], err[2];
+    if (::pipe(out) != 0 || ::pipe(err) != 0)
+        throw std::runtime_error("test set-up: pipe failed");
+    std::vector<std::string> arguments{KESTROVA_SERVER_PATH};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    const pid_t pid = spawn(arguments, out[1], err[1], cwd);
+    ::close(out[1]);
+    ::close(err[1]);
+    ProgramRun run;
+    run.out = drain(out[0]);   // the outputs are a few lines: no pipe fills up
+    run.err = drain(err[0]);
+    ::close(out[0]);
+    ::close(err[0]);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    run.exitCode = exitCodeOf(status);
+    return run;
+}
+
+struct Reply {
+    int status = 0;
+    std::string head;
+    std::string body;
+};
+
+// Sends `request` as it is and reads the answer until the server closes.
+inline Reply sendRaw(int port, const std::string& request)
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    timeval patience{10, 0};   // a hung server fails the test instead of hanging it
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    Reply reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        std::size_t sent = 0;
+        while (sent < request.size()) {
+            const ssize_t n = ::send(fd, request.data() + sent, request.size() - sent, MSG_NOSIGNAL);
+            if (n <= 0)
+                break;
+            sent += static_cast<std::size_t>(n);
+        }
+        const std::string raw = drain(fd);
+        const std::size_t split = raw.find("\r\n\r\n");
+        reply.head = raw.substr(0, split);
+        reply.body = split == std::string::npos ? std::string() : raw.substr(split + 4);
+        if (raw.rfind("HTTP/1.", 0) == 0 && raw.size() > 12)
+            reply.status = std::stoi(raw.substr(9, 3));
+    }
+    ::close(fd);
+    return reply;
+}
+
+// A GET as the game sends it: HTTP/1.0, its user agent, no Host unless given.
+inline Reply httpGet(int port, const std::string& target, const std::string& headers = "")
+{
+    return sendRaw(port, "GET " + target + " HTTP/1.0\r\nUser-Agent: Kestrova HTTPGet\r\nAccept: */*\r\n" +
+                              headers + "\r\n");
+}
+
+// A server running in the background until terminate() or the end of the test.
+class ServerProcess {
+public:
+    explicit ServerProcess(const std::vector<std::string>& options)
+    {
+        int out[2];
+        if (::pipe(out) != 0)
+            throw std::runtime_error("test set-up: pipe failed");
+        std::vector<std::string> arguments{KESTROVA_SERVER_PATH, "--listen", "127.0.0.1:0"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        pid_ = spawn(arguments, out[1], -1, {});
+        ::close(out[1]);
+        // The announcement comes once the port takes connections; if the
+        // server dies first, the read ends empty.
+        char c = 0;
+        while (::read(out[0], &c, 1) == 1 && c != '\n')
+            announcement_ += c;
+        ::close(out[0]);
+        const std::size_t colon = announcement_.rfind(':');
+        if (announcement_.rfind("listening on 127.0.0.1:", 0) != 0 || colon == std::string::npos)
+            throw std::runtime_error("kestrova-server did not start: '" + announcement_ + "'");
+        port_ = std::stoi(announcement_.substr(colon + 1));
+    }
+    ~ServerProcess()
+    {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
+
+    int port() const { return port_; }
+    const std::string& announcement() const { return announcement_; }
+
+    // Sends SIGTERM and returns the exit code (minus the signal number when a
+    // signal ended it).
+    int terminate()
+    {
+        ::kill(pid_, SIGTERM);
+        int status = 0;
+        ::waitpid(pid_, &status, 0);
+        pid_ = -1;
+        return exitCodeOf(status);
+    }
+
+private:
+    pid_t pid_ = -1;
+    int port_ = 0;
+    std::string announcement_;
+};
+
+} // namespace kestrova::testing
