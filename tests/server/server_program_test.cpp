@@ -1,8 +1,7 @@
 // kestrova-server over loopback: the game's requests, every refused post, the
 // installer files, the command line and a clean stop.
-#include "serverprocess.h"
-
 #include "server/sqlitescorestore.h"
+#include "support/loopbackhttp.h"
 #include "unit/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +13,19 @@ namespace {
 using namespace kestrova::testing;
 using kestrova::server::SqliteScoreStore;
 
+ProgramRun runServer(const std::vector<std::string>& options, const std::filesystem::path& cwd = {})
+{
+    std::vector<std::string> arguments{KESTROVA_SERVER_PATH};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    return runProgram(arguments, cwd);
+}
+
+// A server on a free loopback port for the length of a test.
+class Server : public ServerProcess {
+public:
+    explicit Server(const std::vector<std::string>& options) : ServerProcess(KESTROVA_SERVER_PATH, options) {}
+};
+
 class ServerProgram : public ::testing::Test {
 protected:
     std::string database() const { return (folder_ / "scores.db").string(); }
@@ -24,7 +36,7 @@ protected:
 
 TEST_F(ServerProgram, AnswersTheGamesRequests)
 {
-    ServerProcess server({"--db", database()});
+    Server server({"--db", database()});
     EXPECT_EQ(server.announcement(), "listening on 127.0.0.1:" + std::to_string(server.port()));
 
     const Reply posted =
@@ -57,7 +69,7 @@ TEST_F(ServerProgram, AnswersTheGamesRequests)
 
 TEST_F(ServerProgram, RefusesEveryBadPostAndStoresNothing)
 {
-    ServerProcess server({"--db", database()});
+    Server server({"--db", database()});
     const std::string post = "/cgi-bin/kestrova.cgi?";
     const std::vector<std::string> badQueries{
         "name=Ann&date=12.6.26",                           // no score
@@ -104,7 +116,7 @@ TEST_F(ServerProgram, ServesTheInstallerAndItsSignatureFromTheFolder)
         installer += static_cast<char>((i * 7) & 0xFF);
     writeBytes(folder_ / "dl" / "kessetup.exe", installer);
 
-    ServerProcess server({"--db", database(), "--installer-dir", (folder_ / "dl").string(), "--version", "1.0.3\r\n"});
+    Server server({"--db", database(), "--installer-dir", (folder_ / "dl").string(), "--version", "1.0.3\r\n"});
     const Reply file = httpGet(server.port(), "/kestrova/kessetup.exe");
     EXPECT_EQ(file.status, 200);
     EXPECT_NE(file.head.find("Content-Length: 300000"), std::string::npos);
@@ -133,7 +145,7 @@ TEST_F(ServerProgram, ServesTheInstallerAndItsSignatureFromTheFolder)
 TEST_F(ServerProgram, StopsCleanlyAndKeepsScoresForTheNextRun)
 {
     {
-        ServerProcess server({"--db", database()});
+        Server server({"--db", database()});
         std::vector<std::thread> clients;
         for (int t = 0; t < 4; ++t)
             clients.emplace_back([&server, t] {
@@ -149,7 +161,7 @@ TEST_F(ServerProgram, StopsCleanlyAndKeepsScoresForTheNextRun)
     EXPECT_FALSE(std::filesystem::exists(database() + "-wal"));
     EXPECT_EQ(stored(), 40);
 
-    ServerProcess again({"--db", database()});
+    Server again({"--db", database()});
     EXPECT_NE(httpGet(again.port(), "/counter/kestrova.shtml").body.find(">c3</td><td align=\"right\">39<"),
               std::string::npos);
 }
@@ -170,7 +182,7 @@ TEST_F(ServerProgram, CommandLineFaultsExitWithTwoAndStartFaultsWithOne)
     }
     EXPECT_TRUE(std::filesystem::is_empty(folder_.path()));   // no database made for a bad command line
 
-    ServerProcess first({"--db", database()});
+    Server first({"--db", database()});
     const ProgramRun taken = runServer({"--listen", "127.0.0.1:" + std::to_string(first.port()), "--db",
                                         (folder_ / "other.db").string()});
     EXPECT_EQ(taken.exitCode, 1);

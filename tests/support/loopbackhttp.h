@@ -1,8 +1,7 @@
 // Runs kestrova-server as the program it is, on a free loopback port, and
-// talks raw HTTP to it, so tests see exactly the bytes a client would.
+// talks raw HTTP to it, so tests and the benchmark see exactly the bytes a
+// client would.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <cerrno>
 #include <csignal>
@@ -59,14 +58,12 @@ inline int exitCodeOf(int status)
     return WIFEXITED(status) ? WEXITSTATUS(status) : -WTERMSIG(status);
 }
 
-// Runs the server to its end (for options that make it stop at once).
-inline ProgramRun runServer(const std::vector<std::string>& options, const std::filesystem::path& cwd = {})
+// Runs a program to its end and collects what it printed.
+inline ProgramRun runProgram(const std::vector<std::string>& arguments, const std::filesystem::path& cwd = {})
 {
     int out[2], err[2];
     if (::pipe(out) != 0 || ::pipe(err) != 0)
-        throw std::runtime_error("test set-up: pipe failed");
-    std::vector<std::string> arguments{KESTROVA_SERVER_PATH};
-    arguments.insert(arguments.end(), options.begin(), options.end());
+        throw std::runtime_error("pipe failed");
     const pid_t pid = spawn(arguments, out[1], err[1], cwd);
     ::close(out[1]);
     ::close(err[1]);
@@ -127,12 +124,12 @@ inline Reply httpGet(int port, const std::string& target, const std::string& hea
 // A server running in the background until terminate() or the end of the test.
 class ServerProcess {
 public:
-    explicit ServerProcess(const std::vector<std::string>& options)
+    ServerProcess(const std::string& program, const std::vector<std::string>& options)
     {
         int out[2];
         if (::pipe(out) != 0)
-            throw std::runtime_error("test set-up: pipe failed");
-        std::vector<std::string> arguments{KESTROVA_SERVER_PATH, "--listen", "127.0.0.1:0"};
+            throw std::runtime_error("pipe failed");
+        std::vector<std::string> arguments{program, "--listen", "127.0.0.1:0"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         pid_ = spawn(arguments, out[1], -1, {});
         ::close(out[1]);
