@@ -16,7 +16,7 @@ constexpr const char* kHead = R"(<!DOCTYPE html>
 <title>Kestrova High Scores</title>
 <style type="text/css">
 body { background-color: #4024ae; color: #ffffff; font-family: "Times New Roman", Times, serif; }
-h1 { font-size: 20px; text-align: center; }
+.title { font-size: 20px; margin-bottom: 4px; }
 table { margin-left: auto; margin-right: auto; }
 th { font-weight: bold; border-bottom: 1px solid #ffffff; }
 td, th { padding: 2px 8px; }
@@ -26,7 +26,7 @@ a:hover, a:active { color: #ff0000; }
 </style>
 </head>
 <body bgcolor="#4024ae" text="#ffffff" link="#ff0000" vlink="#c0c0c0" alink="#ff0000">
-<h1>Kestrova High Score List</h1>
+<p class="title" align="center"><b>Kestrova High Score List</b></p>
 <table align="center" border="0" cellspacing="0" cellpadding="2">
 <tr><th align="right">Rank</th><th align="left">Name</th><th align="right">Score</th><th align="left">Date</th></tr>
 )";
