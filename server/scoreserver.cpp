@@ -24,8 +24,8 @@ namespace {
 
 constexpr const char* kPlainText = "text/plain; charset=utf-8";
 
-// Mirrors the request line bound of the HTTP library, which refuses a longer
-// line before any handler sees it.
+// Mirrors the request line bound of the HTTP library, which counts the line
+// end in and refuses a longer line before any handler sees it.
 constexpr std::size_t kMaxRequestLine = 8192;
 
 void answerText(httplib::Response& response, int status, const std::string& line)
@@ -124,8 +124,9 @@ ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
         }
         const std::string base = "http://" + pageHost(request.get_header_value("Host"));
         PageLinks links{base + "/counter/kestrova.shtml", {}, files_.version};
+        std::error_code unreadable;
         if (!files_.installerDir.empty() &&
-            std::filesystem::is_regular_file(std::filesystem::path(files_.installerDir) / "kessetup.exe"))
+            std::filesystem::is_regular_file(std::filesystem::path(files_.installerDir) / "kessetup.exe", unreadable))
             links.installerUrl = base + "/kestrova/kessetup.exe";
         response.set_header("Cache-Control", "no-cache");
         response.set_content(renderScorePage(entries, links), "text/html; charset=utf-8");
@@ -148,6 +149,20 @@ ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
         });
     }
 
+    // Anything a handler did not foresee is logged here and answered with one
+    // line, not with the exception's text in a header.
+    http_->set_exception_handler([](const httplib::Request& request, httplib::Response& response,
+                                    std::exception_ptr failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const std::exception& error) {
+            std::fprintf(stderr, "kestrova-server: %s: %s\n", request.path.c_str(), error.what());
+        } catch (...) {
+            std::fprintf(stderr, "kestrova-server: %s: unknown failure\n", request.path.c_str());
+        }
+        answerText(response, 500, "Server error");
+    });
+
     // Every refusal the library makes by itself (a request it cannot parse, a
     // request line over its bound, an unknown path) gets a one-line reason too.
     http_->set_error_handler(httplib::Server::HandlerWithResponse([](const httplib::Request&, httplib::Response& response) {
@@ -159,7 +174,8 @@ ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
             break;
         case 414:
             answerText(response, 400,
-                       "Bad request: request line is longer than " + std::to_string(kMaxRequestLine) + " bytes");
+                       "Bad request: request line is longer than " + std::to_string(kMaxRequestLine) +
+                           " bytes with its line end");
             break;
         case 400:
             answerText(response, 400, "Bad request: malformed request");

@@ -108,6 +108,21 @@ TEST_F(ServerProgram, RefusesEveryBadPostAndStoresNothing)
     EXPECT_EQ(stored(), 0);
 }
 
+TEST_F(ServerProgram, TakesRequestLinesUpTo8KiBWithTheirLineEnd)
+{
+    Server server({"--db", database()});
+    const auto requestLine = [](std::size_t length) {
+        const std::string start = "GET /cgi-bin/kestrova.cgi?score=1&name=n&pad=", end = " HTTP/1.0";
+        return start + std::string(length - start.size() - end.size(), 'p') + end + "\r\n\r\n";
+    };
+    EXPECT_EQ(sendRaw(server.port(), requestLine(8190)).status, 200);
+    const Reply refused = sendRaw(server.port(), requestLine(8191));
+    EXPECT_EQ(refused.status, 400);
+    EXPECT_EQ(refused.body, "Bad request: request line is longer than 8192 bytes with its line end\n");
+    EXPECT_EQ(server.terminate(), 0);
+    EXPECT_EQ(stored(), 1);
+}
+
 TEST_F(ServerProgram, ServesTheInstallerAndItsSignatureFromTheFolder)
 {
     std::filesystem::create_directory(folder_ / "dl");
