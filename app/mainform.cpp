@@ -4,9 +4,11 @@
 #include "platform/inifile.h"
 #include "platform/namedmutex.h"
 #include "platform/programfolder.h"
+#include "platform/url.h"
 #include "platform/workarea.h"
 #include "platform/soundsink.h"
 #include "tally/tallylistform.h"
+#include "ui/aboutform.h"
 #include "ui/artwork.h"
 #include "ui/cardimages.h"
 #include "ui/flatpanel.h"
@@ -161,6 +163,7 @@ void Tmain::createBoard()
     makePicture(panel_board1, QStringLiteral("Image1"), QRect(1, 1, 735, 446), boardPicture(ratio));
     auto* logo = makePicture(panel_board1, QStringLiteral("image_logo"), QRect(6, 401, 214, 41), makerLogo(ratio));
     logo->setCursor(Qt::PointingHandCursor);
+    connect(logo, &PictureControl::clicked, this, &Tmain::image_logoClick);
     makePicture(panel_board1, QStringLiteral("image_stockend"), QRect(292, 322, 72, 97), stockEndMarker(ratio));
 
     for (int slot = 1; slot <= kSlotCount; ++slot) {
@@ -474,6 +477,13 @@ void Tmain::TallyList1Click()
 void Tmain::ViewHighScoreList1Click()
 {
     showSecondaryWindow(highscore_);
+}
+
+// The logo opens the maker's web site through the about window's link.
+void Tmain::image_logoClick()
+{
+    if (auto* about = qobject_cast<Tabout*>(about_))
+        about->URL1()->OpenURL();
 }
 
 void Tmain::Help2Click()

@@ -62,6 +62,7 @@ public:
     void ResetScreenLocation1Click();
     void TallyList1Click();
     void ViewHighScoreList1Click();
+    void image_logoClick();
     void Help2Click();
     void About1Click();
     void Exit1Click();

@@ -1,15 +1,40 @@
-// Tabout: the about window, so far only its frame: a captioned window of the
-// right size with the main window's tiled background and nothing in it.
+// Tabout: the about window with the title picture, the maker's web address as
+// a link, the credits and the version, whose "1.0.2" the update check reads.
 #pragma once
 
 #include "ui/tiledwindow.h"
 
+class QLabel;
+
 namespace kestrova {
+
+class TURL;
 
 class Tabout : public TiledWindow {
     Q_OBJECT
 public:
-    explicit Tabout(const QPixmap& backgroundPicture, QWidget* parent = nullptr);
+    // `serverHost` is the maker's web server; the link opens "http://" + host.
+    Tabout(const QPixmap& backgroundPicture, const QString& serverHost, QWidget* parent = nullptr);
+
+    // The link component; the main window's logo opens the same address.
+    TURL* URL1() const { return URL1_; }
+    // The program's version as the update check compares it, "1.0.2".
+    QString version() const;
+
+    void Label7Click();
+    void Button1Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void FormCreate();
+
+    TURL* URL1_;
+    QLabel* Label7 = nullptr;
+    QLabel* label_year = nullptr;
+    QLabel* version_ = nullptr;
+    bool label7Pressed_ = false;
 };
 
 } // namespace kestrova

@@ -1,5 +1,5 @@
-// The board, the background tile, the empty-stock marker, the picture buttons
-// and the maker's logo.
+// The board, the background tile, the empty-stock marker, the picture buttons,
+// the maker's logo and the about window's title.
 #include "ui/artwork.h"
 #include "ui/artworkcanvas.h"
 
@@ -60,6 +60,16 @@ QString buttonCaption(PictureButton button)
     case PictureButton::UpdateNo: return QStringLiteral("NO");
     }
     return {};
+}
+
+// A line of text as a path, its ink centred across `width`, on the baseline.
+QPainterPath centredTextLine(const QFont& font, const QString& text, qreal width, qreal baseline)
+{
+    QPainterPath path;
+    path.addText(0, 0, font, text);
+    const QRectF ink = path.boundingRect();
+    path.translate((width - ink.width()) / 2.0 - ink.left(), baseline);
+    return path;
 }
 
 } // namespace
@@ -285,6 +295,53 @@ QPixmap makerLogo(qreal dpr)
     // A gold rule under the name ties the two words together.
     painter.setPen(QPen(QColor(244, 204, 96), 1.2));
     painter.drawLine(QPointF(43.0, baseline + 5.0), QPointF(std::min(trade.boundingRect().right(), size.width() - 2.0), baseline + 5.0));
+    painter.end();
+    return toPixmap(canvas);
+}
+
+QPixmap titlePicture(qreal dpr)
+{
+    const QSize size(217, 54);
+    QImage canvas = newCanvas(size, dpr);
+    QPainter painter(&canvas);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QColor gold(244, 204, 96);
+
+    QFont nameFont(QStringLiteral("Liberation Serif"));
+    nameFont.setPixelSize(36);
+    nameFont.setBold(true);
+    nameFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.0);
+    const QPainterPath name = centredTextLine(nameFont, QStringLiteral("Kestrova"), size.width(), 31.0);
+
+    QFont makerFont(QStringLiteral("Liberation Sans"));
+    makerFont.setPixelSize(12);
+    makerFont.setBold(true);
+    makerFont.setLetterSpacing(QFont::AbsoluteSpacing, 1.6);
+    const QPainterPath maker = centredTextLine(makerFont, QStringLiteral("Vorlin Software"), size.width(), 49.0);
+    const QRectF makerBounds = maker.boundingRect();
+
+    // The name in white fading to pale gold at its foot, on a dark halo that
+    // keeps it clear of the woven background.
+    painter.setBrush(Qt::NoBrush);
+    painter.setPen(QPen(QColor(0, 0, 30, 170), 3.5, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    painter.drawPath(name);
+    painter.drawPath(maker);
+    const QRectF placed = name.boundingRect();
+    QLinearGradient fill(placed.topLeft(), placed.bottomLeft());
+    fill.setColorAt(0.0, Qt::white);
+    fill.setColorAt(0.55, QColor(255, 250, 232));
+    fill.setColorAt(1.0, QColor(250, 222, 140));
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(fill);
+    painter.drawPath(name);
+    painter.setBrush(gold);
+    painter.drawPath(maker);
+
+    // Gold rules either side of the maker's name, ending a little short of the edges.
+    const qreal ruleY = 44.5;
+    painter.setPen(QPen(gold, 1.0));
+    painter.drawLine(QPointF(8.0, ruleY), QPointF(makerBounds.left() - 7.0, ruleY));
+    painter.drawLine(QPointF(makerBounds.right() + 7.0, ruleY), QPointF(size.width() - 8.0, ruleY));
     painter.end();
     return toPixmap(canvas);
 }

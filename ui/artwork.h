@@ -1,5 +1,5 @@
 // The game's pictures, all drawn in code: cards, board, background tile,
-// picture buttons and the maker's logo.
+// picture buttons, the maker's logo and the about window's title.
 #pragma once
 
 #include <QPixmap>
@@ -30,5 +30,8 @@ QPixmap pictureButton(PictureButton button, qreal dpr);
 
 // 214 x 41 on a transparent ground.
 QPixmap makerLogo(qreal dpr);
+
+// 217 x 54 on a transparent ground: the program's name above the maker's.
+QPixmap titlePicture(qreal dpr);
 
 } // namespace kestrova

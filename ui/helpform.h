@@ -1,15 +1,45 @@
-// Thelp: the help window, so far only its frame: a captioned window of the
-// right size with the main window's tiled background and nothing in it.
+// Thelp: the help window. Buttons down its left side choose one of five text
+// sections; the caption strip above the text names the chosen button.
 #pragma once
 
 #include "ui/tiledwindow.h"
 
+class QLabel;
+class QTextEdit;
+
 namespace kestrova {
+
+class TFlatPanel;
+class TSelButton;
 
 class Thelp : public TiledWindow {
     Q_OBJECT
 public:
     explicit Thelp(const QPixmap& backgroundPicture, QWidget* parent = nullptr);
+
+    // The window that "About" shows; made after this one.
+    void setAboutWindow(QWidget* about) { about_ = about; }
+
+    // The one handler of all five section buttons.
+    void SelButton1Click(TSelButton* sender);
+    void button_aboutClick();
+    void button_doneClick();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    void FormCreate();
+    void createSidePanel();
+    void createMainPanel();
+    QTextEdit* makeMemo(int tag);
+    void layoutPanels();
+
+    TFlatPanel* panel_side = nullptr;
+    TFlatPanel* panel_main = nullptr;
+    QLabel* label_caption = nullptr;
+    QLabel* label_year = nullptr;
+    QWidget* about_ = nullptr;
 };
 
 } // namespace kestrova

@@ -3,6 +3,8 @@
 #include "ui/lbbackground.h"
 #include "ui/textlabels.h"
 
+#include <QShowEvent>
+
 namespace kestrova {
 
 TiledWindow::TiledWindow(const QString& objectName, const QString& caption, const QSize& clientSize,
@@ -18,6 +20,15 @@ TiledWindow::TiledWindow(const QString& objectName, const QString& caption, cons
     setAutoFillBackground(true);
     resize(clientSize);
     background_->setImage(backgroundPicture);
+}
+
+void TiledWindow::showEvent(QShowEvent* event)
+{
+    if (!placed_ && anchor_ && !event->spontaneous()) {
+        placed_ = true;
+        move(anchor_->frameGeometry().center() - rect().center());
+    }
+    QWidget::showEvent(event);
 }
 
 } // namespace kestrova

@@ -20,7 +20,7 @@ struct Picture {
     std::function<QPixmap(qreal)> draw;
 };
 
-const std::array<Picture, 8> kPictures{{
+const std::array<Picture, 9> kPictures{{
     {"card back", {71, 96}, [](qreal dpr) { return cardPicture(0, dpr); }},
     {"ace of clubs", {71, 96}, [](qreal dpr) { return cardPicture(1, dpr); }},
     {"king of spades", {71, 96}, [](qreal dpr) { return cardPicture(52, dpr); }},
@@ -29,6 +29,7 @@ const std::array<Picture, 8> kPictures{{
     {"tile", {173, 171}, [](qreal dpr) { return backgroundTile(dpr); }},
     {"button", {126, 40}, [](qreal dpr) { return pictureButton(PictureButton::HighScores, dpr); }},
     {"logo", {214, 41}, [](qreal dpr) { return makerLogo(dpr); }},
+    {"title", {217, 54}, [](qreal dpr) { return titlePicture(dpr); }},
 }};
 
 QImage imageOf(const QPixmap& pixmap)
@@ -212,21 +213,23 @@ TEST(Artwork, pictureButtonsAllReadDifferently)
             EXPECT_NE(images[a], images[b]) << a << " and " << b;
 }
 
-TEST(Artwork, logoLeavesItsGroundTransparent)
+TEST(Artwork, logoAndTitleLeaveTheirGroundTransparent)
 {
-    const QImage logo = imageOf(makerLogo(1.0));
-    int clear = 0;
-    int opaque = 0;
-    for (int y = 0; y < logo.height(); ++y) {
-        for (int x = 0; x < logo.width(); ++x) {
-            const int alpha = qAlpha(logo.pixel(x, y));
-            clear += alpha == 0;
-            opaque += alpha == 255;
+    for (const QPixmap& picture : {makerLogo(1.0), titlePicture(1.0)}) {
+        const QImage image = imageOf(picture);
+        int clear = 0;
+        int opaque = 0;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const int alpha = qAlpha(image.pixel(x, y));
+                clear += alpha == 0;
+                opaque += alpha == 255;
+            }
         }
+        EXPECT_EQ(qAlpha(image.pixel(image.width() - 1, 0)), 0);
+        EXPECT_GT(clear, image.width() * image.height() / 2);
+        EXPECT_GT(opaque, 500);
     }
-    EXPECT_EQ(qAlpha(logo.pixel(213, 0)), 0);
-    EXPECT_GT(clear, logo.width() * logo.height() / 2);
-    EXPECT_GT(opaque, 500);
 }
 
 } // namespace
