@@ -45,11 +45,11 @@ Tabout::Tabout(const QPixmap& backgroundPicture, const QString& serverHost, QWid
     title->setGeometry(42, 10, 217, 54);
     title->setPicture(titlePicture(qApp->devicePixelRatio()));
 
-    // The address shown is the one the link opens.
+    // The address shown is the one the link opens; with no host there is none.
     QFont linkFont = houseFont(16, true);
     linkFont.setUnderline(true);
-    Label7 = makeLabel(this, QStringLiteral("Label7"), {8, 72}, linkFont, Qt::white,
-                       TURL::prefixOf(URL1_->URLType()) + URL1_->URL());
+    const QString address = serverHost.isEmpty() ? QString() : TURL::prefixOf(URL1_->URLType()) + serverHost;
+    Label7 = makeLabel(this, QStringLiteral("Label7"), {8, 72}, linkFont, Qt::white, address);
     Label7->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     Label7->resize(289, 20);
     Label7->setCursor(Qt::PointingHandCursor);

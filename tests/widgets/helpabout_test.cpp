@@ -215,6 +215,12 @@ void HelpAboutTest::aboutLinkAndLogoHandTheAddressToTheOpener()
     QTest::mouseRelease(link, Qt::LeftButton, {}, link->rect().bottomRight() + QPoint(5, 5));
     QCOMPARE(opened.size(), 1);
 
+    // No host, no address: nothing shown, nothing opened.
+    Tabout nowhere(tile, QString());
+    nowhere.Label7Click();
+    QCOMPARE(nowhere.findChild<QLabel*>("Label7")->text(), QString());
+    QCOMPARE(opened.size(), 1);
+
     QTemporaryDir dataDir;
     qputenv("KESTROVA_DATA_DIR", dataDir.path().toLocal8Bit());
     Random random;
