@@ -23,9 +23,10 @@ ini=$KESTROVA_DATA_DIR/kestrova.ini
 
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
-# The window manager is ready once it has claimed the root window.
+# The window manager is ready once it publishes its desktops; a window mapped
+# before that may be lost to it.
 for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  xdotool get_num_desktops >/dev/null 2>&1 && break
   sleep 0.1
 done
 
