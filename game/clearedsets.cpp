@@ -1,7 +1,8 @@
 #include "game/clearedsets.h"
 
+#include "game/statetable.h"
+
 #include <algorithm>
-#include <array>
 
 namespace kestrova {
 
@@ -30,31 +31,33 @@ const ClearedSets& ClearedSets::instance()
 ClearedSets::ClearedSets()
 {
     const auto covering = coveringSlots();
-    // Deciding the slots bottom row first means a slot's covering cards are
+    // Deciding the slots from 28 down means a slot's covering cards are
     // settled before the slot itself.
-    std::vector<int> order;
-    for (int slot = kSlotCount; slot >= 1; --slot)
-        order.push_back(slot);
-    std::vector<std::uint32_t> partial{0};
-    for (int slot : order) {
-        const std::size_t before = partial.size();
+    std::vector<std::uint32_t> all{0};
+    for (int slot = kSlotCount; slot >= 1; --slot) {
+        const std::size_t before = all.size();
         for (std::size_t i = 0; i < before; ++i)
-            if ((covering[slot] & ~partial[i]) == 0)
-                partial.push_back(partial[i] | bitOf(slot));
+            if ((covering[slot] & ~all[i]) == 0)
+                all.push_back(all[i] | bitOf(slot));
     }
-    std::sort(partial.begin(), partial.end());
+    std::sort(all.begin(), all.end());
 
-    sets_.reserve(partial.size());
-    for (const std::uint32_t cleared : partial) {
-        Set set{cleared, 0, static_cast<std::uint32_t>(after_.size())};
+    StateTable<std::uint16_t> indexByCleared(all.size() * 2);
+    for (std::size_t i = 0; i < all.size(); ++i)
+        indexByCleared.insert(all[i], static_cast<std::uint16_t>(i));
+
+    sets_.resize(all.size());
+    for (std::size_t i = 0; i < all.size(); ++i) {
+        Set& set = sets_[i];
+        set.cleared = all[i];
+        set.free = 0;
+        set.after.fill(0);
         for (int slot = 1; slot <= kSlotCount; ++slot) {
-            if ((cleared & bitOf(slot)) != 0 || (covering[slot] & ~cleared) != 0)
+            if ((set.cleared & bitOf(slot)) != 0 || (covering[slot] & ~set.cleared) != 0)
                 continue;
             set.free |= bitOf(slot);
-            const auto next = std::lower_bound(partial.begin(), partial.end(), cleared | bitOf(slot));
-            after_.push_back(static_cast<std::uint16_t>(next - partial.begin()));
+            set.after[static_cast<std::size_t>(slot - 1)] = *indexByCleared.find(set.cleared | bitOf(slot));
         }
-        sets_.push_back(set);
     }
 }
 

@@ -34,6 +34,7 @@ constexpr int kBoundaryLevels = kLastStockPosition - kFirstDiscardPosition + 1;
 constexpr int kRootLevel = kBoundaryLevels;
 constexpr std::uint32_t kPeakTops = slotBit(1) | slotBit(2) | slotBit(3);
 constexpr int kPeakTopBonus = 20;
+constexpr std::array<int, 8> kPeakTopsAmong{0, 1, 1, 2, 1, 2, 2, 3};   // by the bits of slots 1-3
 constexpr int kNoLine = std::numeric_limits<int>::min() / 2;
 constexpr std::int16_t kNoPlay = std::numeric_limits<std::int16_t>::min();
 constexpr unsigned kCancelCheckInterval = 4096;
@@ -92,10 +93,10 @@ Solver::Solver(const Deck& deck)
 {
     if (!isPermutation(deck))
         throw std::invalid_argument("the deck is not a permutation of the 52 cards");
-    for (int slot = 1; slot <= kSlotCount; ++slot)
-        for (int rank = 0; rank < 13; ++rank)
-            if (areRankNeighbours(rank, deck[slot]))
-                neighbourSlots_[rank] |= slotBit(slot);
+    for (int card = 1; card <= kCardCount; ++card)
+        for (int slot = 1; slot <= kSlotCount; ++slot)
+            if (areRankNeighbours(card, deck[slot]))
+                fitting_[static_cast<std::size_t>(card)] |= slotBit(slot);
 }
 
 std::size_t Solver::memoryBytes() const
@@ -135,13 +136,13 @@ void Solver::checkCancel()
 
 std::uint32_t Solver::playable(int set, int discard) const
 {
-    return sets_.freeSlots(set) & neighbourSlots_[static_cast<std::size_t>(rankClass(discard))];
+    return sets_[set].free & fitting_[static_cast<std::size_t>(discard)];
 }
 
 int Solver::runGain(int startSet, const RunNode& node, int chain) const
 {
     const std::uint32_t played = sets_.cleared(node.set) ^ sets_.cleared(startSet);
-    return chain * node.plays + node.plays * (node.plays + 1) / 2 + kPeakTopBonus * std::popcount(played & kPeakTops);
+    return chain * node.plays + node.plays * (node.plays + 1) / 2 + kPeakTopBonus * kPeakTopsAmong[played & kPeakTops];
 }
 
 // Every state one run of tableau plays can reach, breadth first, so that the
@@ -154,12 +155,13 @@ void Solver::enumerateRun(int set, int discard, Nodes& nodes)
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         checkCancel();
         const RunNode node = nodes[i];
+        const ClearedSets::Set& from = sets_[node.set];
         const int top = node.lastSlot == 0 ? discard : deck_[node.lastSlot];
-        std::uint32_t moves = playable(node.set, top);
+        std::uint32_t moves = from.free & fitting_[static_cast<std::size_t>(top)];
         while (moves != 0) {
             const int slot = std::countr_zero(moves) + 1;
             moves &= moves - 1;
-            const int next = sets_.after(node.set, slot);
+            const int next = from.after[static_cast<std::size_t>(slot - 1)];
             // From the start every play leads to another set of cleared slots.
             if (i == 0 || visited_.insert(runKey(next, slot), 0).second)
                 nodes.push_back({static_cast<std::uint16_t>(next), static_cast<std::int8_t>(slot),
@@ -203,11 +205,14 @@ Solver::Summary Solver::runEnd(const RunNode& node, int startSet, int chain, int
     return {gain - 1 + next.best, std::max(chainReached, next.chain), next.wins};
 }
 
-Solver::Boundary Solver::opening(int set, int dealpos)
+const Solver::Boundary& Solver::opening(int set, int dealpos)
 {
-    if (const Boundary& known = boundary(set, dealpos); known.flags & kOpeningKnown)
-        return known;
+    const Boundary& known = boundary(set, dealpos);
+    return (known.flags & kOpeningKnown) != 0 ? known : searchOpening(set, dealpos);
+}
 
+const Solver::Boundary& Solver::searchOpening(int set, int dealpos)
+{
     Summary summary{kNoLine, 0, false};
     if (playable(set, deck_[dealpos]) == 0) {
         if (dealpos == kLastStockPosition)
@@ -232,24 +237,34 @@ Solver::Boundary Solver::opening(int set, int dealpos)
 // row: more clicks first, then a run.
 Solver::Summary Solver::afterClicks(int set, int dealpos, int drawcount)
 {
-    Summary summary{kNoLine, 0, false};
+    int best = kNoLine;
+    int chain = 0;
+    bool wins = false;
     int cost = 0;
     for (int at = dealpos; at <= kLastStockPosition; ++at) {
         if (at > dealpos)
             cost += drawcount + (at - dealpos);
-        const Boundary found = opening(set, at);
-        summary = better(summary, {found.openingBest == kNoPlay ? kNoLine : found.openingBest - cost,
-                                   found.openingChain, (found.flags & kOpeningWins) != 0});
+        const Boundary& found = opening(set, at);
+        if (found.openingBest != kNoPlay)
+            best = std::max(best, found.openingBest - cost);
+        chain = std::max(chain, int{found.openingChain});
+        wins = wins || (found.flags & kOpeningWins) != 0;
     }
-    return summary;
+    return {best, chain, wins};
 }
 
 // After a run a stock click always comes with drawcount 1, so that case is
 // remembered with the boundary.
 Solver::Summary Solver::afterDraw(int set, int dealpos)
 {
-    if (const Boundary& known = boundary(set, dealpos); known.flags & kAfterDrawKnown)
-        return {known.afterDrawBest, known.afterDrawChain, (known.flags & kAfterDrawWins) != 0};
+    const Boundary& known = boundary(set, dealpos);
+    if ((known.flags & kAfterDrawKnown) == 0)
+        return searchAfterDraw(set, dealpos);
+    return {known.afterDrawBest, known.afterDrawChain, (known.flags & kAfterDrawWins) != 0};
+}
+
+Solver::Summary Solver::searchAfterDraw(int set, int dealpos)
+{
     const Summary summary = afterClicks(set, dealpos, 1);
     Boundary& stored = boundary(set, dealpos);
     stored.afterDrawBest = static_cast<std::int16_t>(summary.best);
@@ -345,7 +360,7 @@ void Solver::appendBestFromBoundary(int set, int dealpos, int drawcount, int fut
         for (;; ++at) {
             if (at > dealpos)
                 cost += drawcount + (at - dealpos);
-            const Boundary found = opening(set, at);
+            const Boundary& found = opening(set, at);
             if (found.openingBest != kNoPlay && found.openingBest - cost == future)
                 break;
             line.push_back(Move::stock());

@@ -82,8 +82,10 @@ private:
 
     // solve()
     Boundary& boundary(int set, int dealpos);
-    Boundary opening(int set, int dealpos);
+    const Boundary& opening(int set, int dealpos);
+    const Boundary& searchOpening(int set, int dealpos);
     Summary afterDraw(int set, int dealpos);
+    Summary searchAfterDraw(int set, int dealpos);
     Summary afterClicks(int set, int dealpos, int drawcount);
     Summary runEnd(const RunNode& node, int startSet, int chain, int dealpos);
     Summary rootSummary(const Position& position, int set);
@@ -98,7 +100,7 @@ private:
 
     const ClearedSets& sets_;
     Deck deck_;
-    std::array<std::uint32_t, 13> neighbourSlots_{};   // by the discard's rank class
+    std::array<std::uint32_t, kCardCount + 1> fitting_{};   // by card: the slots whose card fits on it
 
     std::vector<Boundary> boundaries_;   // by set and dealpos; allocated by the first solve()
     std::vector<std::uint8_t> lostFrom_;   // by set: lowest dealpos known to be lost from
