@@ -12,7 +12,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <climits>
+#include <cstdint>
+#include <stdexcept>
 #include <optional>
 #include <random>
 
@@ -196,6 +199,220 @@ TEST(Solver, AgreesWithExhaustivePlayOnSmallPositions)
     EXPECT_GT(compared - winnable, 10);
     EXPECT_GT(midRun, 10);
     EXPECT_GT(stockEmpty, 10);
+}
+
+// The table as START GAME deals it from a generator state.
+class DealtTable {
+public:
+    explicit DealtTable(std::uint32_t generatorState) : random(generatorState) { table.button_startClick(); }
+
+    Random random;
+    SilentGameHost host;
+    GameTable table{random, host};
+};
+
+TEST(Solver, LinesFromTheDealEndAsPromised)
+{
+    int winnable = 0;
+    for (std::uint32_t state = 0; state < 24; ++state) {
+        const DealtTable dealt(state);
+        const Position deal = Position::dealtFromState(state);
+        ASSERT_EQ(Position::of(dealt.table), deal);
+        const std::optional<Solution> solution = Solver(deal.deck).solve(deal);
+        const std::optional<Verdict> verdict = Solver(deal.deck).decide(deal);
+        ASSERT_TRUE(solution && verdict);
+        SCOPED_TRACE("generator state " + std::to_string(state));
+        EXPECT_EQ(verdict->winnable, solution->winnable);
+        expectLinesReplay(dealt.table, *solution);
+        expectWinLineClears(dealt.table, *verdict);
+        winnable += solution->winnable ? 1 : 0;
+    }
+    EXPECT_GT(winnable, 0);
+    EXPECT_LT(winnable, 24);   // state 14 deals a board that cannot be cleared
+}
+
+// The lowest slot that fits, else the stock: a line that wanders off the
+// solver's own, through mid-run positions and stock streaks.
+Move greedyMove(const GameTable& table)
+{
+    for (int slot = 1; slot <= kSlotCount; ++slot)
+        if (fits(table, slot))
+            return Move::play(slot);
+    return Move::stock();
+}
+
+TEST(Solver, OneSolverFollowsAGameAsFreshOnesDo)
+{
+    DealtTable dealt(2024);
+    GameTable& table = dealt.table;
+    Solver following(Position::of(table)->deck);
+    int expectedBest = following.solve(*Position::of(table))->bestScore;
+    int positions = 0;
+    while (const std::optional<Position> position = Position::of(table)) {
+        ++positions;
+        SCOPED_TRACE("after " + std::to_string(positions - 1) + " moves");
+        const std::optional<Solution> warm = following.solve(*position);
+        const std::optional<Verdict> warmVerdict = following.decide(*position);
+        const std::optional<Solution> fresh = Solver(position->deck).solve(*position);
+        ASSERT_TRUE(warm && warmVerdict && fresh);
+        EXPECT_EQ(warm->bestScore, fresh->bestScore);
+        EXPECT_EQ(warm->winnable, fresh->winnable);
+        EXPECT_EQ(warm->longestChain, fresh->longestChain);
+        EXPECT_EQ(warmVerdict->winnable, fresh->winnable);
+        expectLinesReplay(table, *warm);
+        expectWinLineClears(table, *warmVerdict);
+        // Greedy play can only lose ground against the best line.
+        EXPECT_LE(warm->bestScore, expectedBest);
+        expectedBest = warm->bestScore;
+
+        const Move move = greedyMove(table);
+        if (move.isStock())
+            table.image_stockClick();
+        else
+            table.card_19Click(move.slot);
+    }
+    EXPECT_GT(positions, 30);
+}
+
+TEST(Solver, BestScoreHoldsAlongTheBestLine)
+{
+    const DealtTable dealt(31337);
+    GameTable table(dealt.table);
+    Solver solver(Position::of(table)->deck);
+    const Solution atDeal = *solver.solve(*Position::of(table));
+    for (const Move& move : atDeal.bestLine) {
+        const Solution now = *solver.solve(*Position::of(table));
+        EXPECT_EQ(now.bestScore, atDeal.bestScore) << "before " << move.token();
+        if (move.isStock())
+            table.image_stockClick();
+        else
+            table.card_19Click(move.slot);
+    }
+    EXPECT_FALSE(table.gameon());
+}
+
+TEST(Solver, CancelledSearchesLeaveItsMemorySound)
+{
+    const Position deal = Position::dealtFromState(12345);
+    Solver solver(deal.deck);
+    const std::atomic<bool> cancel{true};
+    // Each cancelled search gets a little further before it gives up, so
+    // these stop it at different depths.
+    for (int i = 0; i < 6; ++i)
+        EXPECT_FALSE(solver.solve(deal, &cancel));
+    const std::optional<Solution> resumed = solver.solve(deal);
+    const std::optional<Solution> fresh = Solver(deal.deck).solve(deal);
+    ASSERT_TRUE(resumed && fresh);
+    EXPECT_EQ(resumed->bestScore, fresh->bestScore);
+    EXPECT_EQ(resumed->longestChain, fresh->longestChain);
+    EXPECT_EQ(resumed->bestLine, fresh->bestLine);
+
+    // An unwinnable deal makes the verdict search the whole game too.
+    const Position hopeless = Position::dealtFromState(14);
+    Solver decider(hopeless.deck);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FALSE(decider.decide(hopeless, &cancel));
+    EXPECT_FALSE(decider.decide(hopeless)->winnable);
+}
+
+TEST(Solver, EndOfStockScoring)
+{
+    // Only slot 1 is left, on an empty stock.
+    Position position = Position::dealtFromState(7);
+    position.cleared = kAllSlotsCleared & ~slotBit(1);
+    position.dealpos = 52;
+    position.score = 100;
+    const int peak = position.deck[1];
+    position.discard = peak % 13 == 12 ? peak + 1 - 13 : peak + 1;   // the next rank up, a suit apart or not
+    ASSERT_TRUE(areRankNeighbours(position.discard, peak));
+    Solver solver(position.deck);
+
+    // Chain 1 plus 20 for a peak top, and 5 for the 53rd position.
+    Solution solution = *solver.solve(position);
+    EXPECT_TRUE(solution.winnable);
+    EXPECT_EQ(solution.bestScore, 100 + 21 + 5);
+    EXPECT_EQ(solution.bestLine, Line{Move::play(1)});
+    EXPECT_EQ(solution.longestChain, 1);
+
+    // One click past the end leaves no bonus, two or more take none away;
+    // a chain in progress goes on.
+    position.chain = 3;
+    for (const int dealpos : {53, 54, 60}) {
+        position.dealpos = dealpos;
+        solution = *solver.solve(position);
+        EXPECT_EQ(solution.bestScore, 100 + 24) << dealpos;
+        EXPECT_EQ(solution.longestChain, 4);
+    }
+
+    // Nothing fits: the game is over as it stands.
+    position.discard = peak % 13 == 0 ? peak - 6 : (peak % 13 + 6) % 13 + (peak - peak % 13);
+    ASSERT_FALSE(areRankNeighbours(position.discard, peak));
+    solution = *solver.solve(position);
+    EXPECT_FALSE(solution.winnable);
+    EXPECT_EQ(solution.bestScore, 100);
+    EXPECT_TRUE(solution.bestLine.empty());
+    EXPECT_EQ(solution.longestChain, 3);
+    EXPECT_FALSE(solver.decide(position)->winnable);
+
+    // Everything cleared: won as it stands.
+    position.cleared = kAllSlotsCleared;
+    solution = *solver.solve(position);
+    EXPECT_TRUE(solution.winnable);
+    EXPECT_EQ(solution.bestScore, 100);
+    EXPECT_TRUE(solution.bestLine.empty() && solution.winLine.empty());
+    EXPECT_TRUE(solver.decide(position)->winnable);
+}
+
+TEST(Solver, RefusesWhatNoGameReaches)
+{
+    const Position deal = Position::dealtFromState(5);
+    Deck twice = deal.deck;
+    twice[2] = twice[1];
+    EXPECT_THROW(Solver{twice}, std::invalid_argument);
+
+    Solver solver(deal.deck);
+    const auto refused = [&solver](Position position) {
+        EXPECT_THROW(solver.solve(position), std::invalid_argument);
+        EXPECT_THROW(solver.decide(position), std::invalid_argument);
+    };
+    Position other = Position::dealtFromState(6);
+    refused(other);
+
+    Position wrong = deal;
+    wrong.cleared = slotBit(1);   // a peak top gone while both its covers stay
+    refused(wrong);
+    wrong = deal;
+    wrong.cleared = 1u << kSlotCount;
+    refused(wrong);
+    wrong = deal;
+    wrong.dealpos = 28;
+    refused(wrong);
+    for (const int discard : {0, 53, -1}) {
+        wrong = deal;
+        wrong.discard = discard;
+        refused(wrong);
+    }
+    wrong = deal;
+    wrong.chain = 1;   // a chain with nothing played
+    refused(wrong);
+    wrong = deal;
+    wrong.drawcount = 1;   // a draw without a click
+    refused(wrong);
+    wrong = deal;
+    wrong.cleared = slotBit(19);
+    wrong.dealpos = 30;
+    wrong.chain = 1;
+    wrong.drawcount = 1;   // both counters at once
+    refused(wrong);
+
+    // The deal itself is fine, and so is a position where a click has just
+    // followed a play.
+    EXPECT_NO_THROW(solver.solve(deal));
+    Position clicked = deal;
+    clicked.cleared = slotBit(19);
+    clicked.dealpos = 30;
+    clicked.drawcount = 1;
+    EXPECT_NO_THROW(solver.solve(clicked));
 }
 
 } // namespace
