@@ -45,6 +45,7 @@ constexpr std::uint8_t kOpeningKnown = 1;
 constexpr std::uint8_t kOpeningWins = 2;
 constexpr std::uint8_t kAfterDrawKnown = 4;
 constexpr std::uint8_t kAfterDrawWins = 8;
+constexpr std::uint8_t kRunAtOnceBest = 16;   // afterDrawBest == openingBest
 
 struct Cancelled {};
 
@@ -233,24 +234,24 @@ const Solver::Boundary& Solver::searchOpening(int set, int dealpos)
     return stored;
 }
 
-// The boundary (set, dealpos) entered with `drawcount` stock clicks in a
-// row: more clicks first, then a run.
-Solver::Summary Solver::afterClicks(int set, int dealpos, int drawcount)
+// The best future at the boundary (set, dealpos) entered with `drawcount`
+// stock clicks in a row: more clicks first, then a run. Wants afterDraw()
+// known from dealpos on.
+int Solver::bestAfterClicks(int set, int dealpos, int drawcount)
 {
     int best = kNoLine;
-    int chain = 0;
-    bool wins = false;
     int cost = 0;
-    for (int at = dealpos; at <= kLastStockPosition; ++at) {
+    for (int at = dealpos;; ++at) {
         if (at > dealpos)
             cost += drawcount + (at - dealpos);
-        const Boundary& found = opening(set, at);
+        const Boundary& found = boundary(set, at);
         if (found.openingBest != kNoPlay)
             best = std::max(best, found.openingBest - cost);
-        chain = std::max(chain, int{found.openingChain});
-        wins = wins || (found.flags & kOpeningWins) != 0;
+        // Where a run at once beats clicking on with drawcount 1, it beats
+        // clicking on with any higher drawcount too: the rest cannot win.
+        if (at == kLastStockPosition || (found.flags & kRunAtOnceBest) != 0)
+            return best;
     }
-    return {best, chain, wins};
 }
 
 // After a run a stock click always comes with drawcount 1, so that case is
@@ -265,11 +266,18 @@ Solver::Summary Solver::afterDraw(int set, int dealpos)
 
 Solver::Summary Solver::searchAfterDraw(int set, int dealpos)
 {
-    const Summary summary = afterClicks(set, dealpos, 1);
+    const Boundary& here = opening(set, dealpos);
+    const int runNow = here.openingBest == kNoPlay ? kNoLine : here.openingBest;
+    Summary summary{runNow, here.openingChain, (here.flags & kOpeningWins) != 0};
+    if (dealpos < kLastStockPosition) {
+        summary = better(summary, afterDraw(set, dealpos + 1));
+        summary.best = std::max(runNow, bestAfterClicks(set, dealpos + 1, 2) - 2);
+    }
     Boundary& stored = boundary(set, dealpos);
     stored.afterDrawBest = static_cast<std::int16_t>(summary.best);
     stored.afterDrawChain = static_cast<std::uint8_t>(summary.chain);
-    stored.flags |= kAfterDrawKnown | (summary.wins ? kAfterDrawWins : 0);
+    stored.flags |= kAfterDrawKnown | (summary.wins ? kAfterDrawWins : 0)
+                    | (runNow != kNoLine && runNow == summary.best ? kRunAtOnceBest : 0);
     return summary;
 }
 
@@ -283,8 +291,8 @@ Solver::Summary Solver::rootSummary(const Position& position, int set)
     for (std::size_t i = 1; i < nodes.size(); ++i)
         summary = better(summary, runEnd(nodes[i], set, position.chain, position.dealpos));
     if (position.dealpos < kLastStockPosition) {
-        Summary next = afterClicks(set, position.dealpos + 1, position.drawcount + 1);
-        next.best -= position.drawcount + 1;
+        Summary next = afterDraw(set, position.dealpos + 1);
+        next.best = bestAfterClicks(set, position.dealpos + 1, position.drawcount + 1) - (position.drawcount + 1);
         summary = better(summary, next);
     } else if (nodes.size() == 1) {
         summary.best = 0;   // nothing fits and the stock is empty: the game is lost as it stands

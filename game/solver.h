@@ -86,7 +86,7 @@ private:
     const Boundary& searchOpening(int set, int dealpos);
     Summary afterDraw(int set, int dealpos);
     Summary searchAfterDraw(int set, int dealpos);
-    Summary afterClicks(int set, int dealpos, int drawcount);
+    int bestAfterClicks(int set, int dealpos, int drawcount);
     Summary runEnd(const RunNode& node, int startSet, int chain, int dealpos);
     Summary rootSummary(const Position& position, int set);
     Line bestLineFrom(const Position& position, int set, int future);
