@@ -4,9 +4,9 @@
 
 namespace kestrova {
 
-SolverRunner::SolverRunner(VerdictReady verdictReady, SolutionReady solutionReady)
-    : verdictReady_(std::move(verdictReady)),
-      solutionReady_(std::move(solutionReady)),
+SolverRunner::SolverRunner(VerdictFound verdictFound, SolutionFound solutionFound)
+    : verdictFound_(std::move(verdictFound)),
+      solutionFound_(std::move(solutionFound)),
       worker_([this](std::stop_token stop) { work(stop); })
 {
 }
@@ -70,11 +70,11 @@ void SolverRunner::work(std::stop_token stop)
             const std::optional<Verdict> verdict = solver_->decide(position, &cancel_);
             if (!verdict || !isCurrent(ticket))
                 continue;
-            verdictReady_(ticket, *verdict);
+            verdictFound_(ticket, *verdict);
             const std::optional<Solution> solution = solver_->solve(position, &cancel_);
             if (!solution || !isCurrent(ticket))
                 continue;
-            solutionReady_(ticket, *solution);
+            solutionFound_(ticket, *solution);
         } catch (const std::invalid_argument&) {
             // Positions come from the game table, which reaches no such
             // position; answering nothing is all there is to do.

@@ -24,10 +24,10 @@ namespace kestrova {
 
 class SolverRunner {
 public:
-    using VerdictReady = std::function<void(std::uint64_t ticket, const Verdict& verdict)>;
-    using SolutionReady = std::function<void(std::uint64_t ticket, const Solution& solution)>;
+    using VerdictFound = std::function<void(std::uint64_t ticket, const Verdict& verdict)>;
+    using SolutionFound = std::function<void(std::uint64_t ticket, const Solution& solution)>;
 
-    SolverRunner(VerdictReady verdictReady, SolutionReady solutionReady);
+    SolverRunner(VerdictFound verdictFound, SolutionFound solutionFound);
     // Cancels the search in hand and waits for the worker to end.
     ~SolverRunner();
 
@@ -44,8 +44,8 @@ private:
     void work(std::stop_token stop);
     bool isCurrent(std::uint64_t ticket);
 
-    VerdictReady verdictReady_;
-    SolutionReady solutionReady_;
+    VerdictFound verdictFound_;
+    SolutionFound solutionFound_;
 
     std::mutex mutex_;
     std::condition_variable_any wake_;

@@ -19,7 +19,7 @@ namespace {
 // What the runner delivered, in the order it came.
 class Inbox {
 public:
-    SolverRunner::VerdictReady verdictReady()
+    SolverRunner::VerdictFound verdictFound()
     {
         return [this](std::uint64_t ticket, const Verdict& verdict) {
             std::lock_guard lock(mutex_);
@@ -28,7 +28,7 @@ public:
             arrived_.notify_all();
         };
     }
-    SolverRunner::SolutionReady solutionReady()
+    SolverRunner::SolutionFound solutionFound()
     {
         return [this](std::uint64_t ticket, const Solution& solution) {
             std::lock_guard lock(mutex_);
@@ -85,7 +85,7 @@ void expectSameAnswer(const Solution& delivered, const Position& position)
 TEST(SolverRunner, DeliversTheVerdictThenTheSolutionOfTheNewestPosition)
 {
     Inbox inbox;
-    SolverRunner runner(inbox.verdictReady(), inbox.solutionReady());
+    SolverRunner runner(inbox.verdictFound(), inbox.solutionFound());
     const Position first = Position::dealtFromState(1);
     const Position second = Position::dealtFromState(2);
     const std::uint64_t firstTicket = runner.start(first);
@@ -112,7 +112,7 @@ TEST(SolverRunner, DeliversTheVerdictThenTheSolutionOfTheNewestPosition)
 TEST(SolverRunner, FollowsOneGameAndSurvivesARefusedPosition)
 {
     Inbox inbox;
-    SolverRunner runner(inbox.verdictReady(), inbox.solutionReady());
+    SolverRunner runner(inbox.verdictFound(), inbox.solutionFound());
     Position position = Position::dealtFromState(77);
     const Solution atDeal = inbox.waitForSolution(runner.start(position));
 
@@ -137,13 +137,13 @@ TEST(SolverRunner, EndsWhileSearchingAndAfterCancel)
 {
     Inbox inbox;
     {
-        SolverRunner runner(inbox.verdictReady(), inbox.solutionReady());
+        SolverRunner runner(inbox.verdictFound(), inbox.solutionFound());
         runner.start(Position::dealtFromState(54));
         runner.start(Position::dealtFromState(55));
     }   // must not wait for either search to finish, nor deliver after this
     const std::size_t delivered = inbox.arrivals().size();
 
-    SolverRunner runner(inbox.verdictReady(), inbox.solutionReady());
+    SolverRunner runner(inbox.verdictFound(), inbox.solutionFound());
     const std::uint64_t cancelled = runner.start(Position::dealtFromState(56));
     runner.cancel();
     const std::uint64_t ticket = runner.start(Position::dealtFromState(57));
