@@ -182,6 +182,20 @@ Solver::Nodes& Solver::nodesFor(int dealpos)
     return nodesByLevel_[static_cast<std::size_t>(dealpos - kFirstDiscardPosition)];
 }
 
+template <typename Search>
+auto Solver::cancellable(const std::atomic<bool>* cancel, Search search) -> std::optional<decltype(search())>
+{
+    cancel_ = cancel;
+    std::optional<decltype(search())> result;
+    try {
+        result = search();
+    } catch (const Cancelled&) {
+        // What the search had finished stays remembered; the rest is redone.
+    }
+    cancel_ = nullptr;
+    return result;
+}
+
 // ---------------------------------------------------------------- solve()
 
 Solver::Boundary& Solver::boundary(int set, int dealpos)
@@ -305,32 +319,30 @@ std::optional<Solution> Solver::solve(const Position& position, const std::atomi
     const int set = validatedSet(position);
     if (boundaries_.empty())
         boundaries_.assign(static_cast<std::size_t>(sets_.count()) * kBoundaryLevels, Boundary{});
-    cancel_ = cancel;
-    try {
-        Solution solution;
-        if (set == sets_.allCleared()) {
-            solution.winnable = true;
-            solution.bestScore = position.score;
-            solution.longestChain = position.chain;
-            return solution;
-        }
-        const Summary summary = rootSummary(position, set);
-        solution.winnable = summary.wins;
-        solution.bestScore = position.score + summary.best;
-        solution.longestChain = summary.chain;
-        solution.bestLine = bestLineFrom(position, set, summary.best);
-        const auto plays = std::count_if(solution.bestLine.begin(), solution.bestLine.end(),
-                                         [](Move move) { return !move.isStock(); });
-        if (plays == kSlotCount - std::popcount(position.cleared))
-            solution.winLine = solution.bestLine;
-        else if (solution.winnable)
-            solution.winLine = winLineFrom(position, set);
-        cancel_ = nullptr;
+    return cancellable(cancel, [&] { return solveFrom(position, set); });
+}
+
+Solution Solver::solveFrom(const Position& position, int set)
+{
+    Solution solution;
+    if (set == sets_.allCleared()) {
+        solution.winnable = true;
+        solution.bestScore = position.score;
+        solution.longestChain = position.chain;
         return solution;
-    } catch (const Cancelled&) {
-        cancel_ = nullptr;
-        return std::nullopt;
     }
+    const Summary summary = rootSummary(position, set);
+    solution.winnable = summary.wins;
+    solution.bestScore = position.score + summary.best;
+    solution.longestChain = summary.chain;
+    solution.bestLine = bestLineFrom(position, set, summary.best);
+    const auto plays = std::count_if(solution.bestLine.begin(), solution.bestLine.end(),
+                                     [](Move move) { return !move.isStock(); });
+    if (plays == kSlotCount - std::popcount(position.cleared))
+        solution.winLine = solution.bestLine;
+    else if (solution.winnable)
+        solution.winLine = winLineFrom(position, set);
+    return solution;
 }
 
 // The lines walk the remembered values forward, each time taking the first
@@ -485,20 +497,15 @@ std::optional<Verdict> Solver::decide(const Position& position, const std::atomi
     const int set = validatedSet(position);
     if (lostFrom_.empty())
         lostFrom_.assign(static_cast<std::size_t>(sets_.count()), kLostUnknown);
-    cancel_ = cancel;
-    try {
+    return cancellable(cancel, [&] {
         Verdict verdict;
         Line reversed;
         verdict.winnable = set == sets_.allCleared()
                            || winFromRun(set, position.discard, position.dealpos, nodesByLevel_[kRootLevel],
                                          reversed);
         verdict.winLine.assign(reversed.rbegin(), reversed.rend());
-        cancel_ = nullptr;
         return verdict;
-    } catch (const Cancelled&) {
-        cancel_ = nullptr;
-        return std::nullopt;
-    }
+    });
 }
 
 } // namespace kestrova

@@ -73,6 +73,9 @@ private:
     using Nodes = std::vector<RunNode>;
 
     static Summary better(const Summary& a, const Summary& b);
+    // Runs a search with the caller's cancel flag; nothing when it is cancelled.
+    template <typename Search>
+    auto cancellable(const std::atomic<bool>* cancel, Search search) -> std::optional<decltype(search())>;
     int validatedSet(const Position& position) const;
     void checkCancel();
     std::uint32_t playable(int set, int discard) const;
@@ -88,6 +91,7 @@ private:
     Summary searchAfterDraw(int set, int dealpos);
     int bestAfterClicks(int set, int dealpos, int drawcount);
     Summary runEnd(const RunNode& node, int startSet, int chain, int dealpos);
+    Solution solveFrom(const Position& position, int set);
     Summary rootSummary(const Position& position, int set);
     Line bestLineFrom(const Position& position, int set, int future);
     Line winLineFrom(const Position& position, int set);
