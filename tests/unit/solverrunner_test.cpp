@@ -9,6 +9,7 @@
 
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <vector>
@@ -19,24 +20,8 @@ namespace {
 // What the runner delivered, in the order it came.
 class Inbox {
 public:
-    SolverRunner::VerdictFound verdictFound()
-    {
-        return [this](std::uint64_t ticket, const Verdict& verdict) {
-            std::lock_guard lock(mutex_);
-            arrivals_.push_back({ticket, false});
-            verdicts_[ticket] = verdict;
-            arrived_.notify_all();
-        };
-    }
-    SolverRunner::SolutionFound solutionFound()
-    {
-        return [this](std::uint64_t ticket, const Solution& solution) {
-            std::lock_guard lock(mutex_);
-            arrivals_.push_back({ticket, true});
-            solutions_[ticket] = solution;
-            arrived_.notify_all();
-        };
-    }
+    SolverRunner::VerdictFound verdictFound() { return recorder(verdicts_, false); }
+    SolverRunner::SolutionFound solutionFound() { return recorder(solutions_, true); }
 
     Solution waitForSolution(std::uint64_t ticket)
     {
@@ -66,6 +51,18 @@ public:
     }
 
 private:
+    template <typename Result>
+    std::function<void(std::uint64_t, const Result&)> recorder(std::map<std::uint64_t, Result>& results,
+                                                               bool isSolution)
+    {
+        return [this, &results, isSolution](std::uint64_t ticket, const Result& result) {
+            std::lock_guard lock(mutex_);
+            arrivals_.push_back({ticket, isSolution});
+            results[ticket] = result;
+            arrived_.notify_all();
+        };
+    }
+
     std::mutex mutex_;
     std::condition_variable arrived_;
     std::vector<Arrival> arrivals_;
