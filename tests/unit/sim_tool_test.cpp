@@ -1,51 +1,25 @@
 // kestrova-sim's command line and output, run as the program it is.
 
+#include "support/programrun.h"
+
 #include <gtest/gtest.h>
 
-#include <array>
-#include <cstdio>
-#include <sstream>
 #include <string>
-#include <sys/wait.h>
 #include <vector>
 
 namespace {
 
-struct SimRun {
-    int exitCode = -1;
-    std::string out;
-};
+using kestrova::testing::ProgramRun;
+using kestrova::testing::split;
 
-SimRun runSim(const std::string& arguments)
+ProgramRun runSim(const std::string& arguments)
 {
-    const std::string command = std::string(KESTROVA_SIM_PATH) + " " + arguments + " 2>/dev/null";
-    SimRun run;
-    FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return run;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = fread(buffer.data(), 1, buffer.size(), pipe))
-        run.out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
-}
-
-std::vector<std::string> split(const std::string& text, char separator)
-{
-    std::vector<std::string> parts;
-    std::string part;
-    std::istringstream in(text);
-    while (std::getline(in, part, separator))
-        parts.push_back(part);
-    if (!text.empty() && text.back() == separator)
-        parts.emplace_back();
-    return parts;
+    return kestrova::testing::runProgram(KESTROVA_SIM_PATH, arguments);
 }
 
 TEST(SimTool, PrintsOneLinePerTokenAndTheTallyRow)
 {
-    const SimRun run = runSim("12345 c19 n c19 s u");
+    const ProgramRun run = runSim("12345 c19 n c19 s u");
     ASSERT_EQ(run.exitCode, 0);
     const std::vector<std::string> lines = split(run.out, '\n');
     ASSERT_EQ(lines.size(), 7u);   // five tokens, the tally row, the final empty piece
@@ -85,8 +59,8 @@ TEST(SimTool, PrintsOneLinePerTokenAndTheTallyRow)
 TEST(SimTool, SameSeedAndTokensGiveTheSameOutput)
 {
     const std::string tokens = "3000000000 n s s c19 c20 c21 s u u n s";
-    const SimRun first = runSim(tokens);
-    const SimRun second = runSim(tokens);
+    const ProgramRun first = runSim(tokens);
+    const ProgramRun second = runSim(tokens);
     ASSERT_EQ(first.exitCode, 0);
     EXPECT_EQ(first.out, second.out);
     EXPECT_NE(runSim("3000000001 n").out, runSim("3000000000 n").out);
@@ -96,7 +70,7 @@ TEST(SimTool, BadArgumentsExit2BeforeAnythingRuns)
 {
     for (const char* arguments : {"", "x n", "-1 n", "4294967296 n", "12 n c0", "12 n c29", "12 n c", "12 n q",
                                   "12 n c1x", "12 n N"}) {
-        const SimRun run = runSim(arguments);
+        const ProgramRun run = runSim(arguments);
         EXPECT_EQ(run.exitCode, 2) << arguments;
         EXPECT_EQ(run.out, "") << arguments;
     }
