@@ -4,6 +4,7 @@
 #include "app/kestrovaapplication.h"
 #include "app/programwindows.h"
 #include "game/random.h"
+#include "online/curllibrary.h"
 #include "platform/soundplayer.h"
 #include "platform/terminationsignals.h"
 #include "resources/soundresources.h"
@@ -26,6 +27,8 @@ std::vector<kestrova::SoundClip> gameSoundClips()
 int main(int argc, char** argv)
 {
     using namespace kestrova;
+    // Before any thread starts; ends after the windows and their fetches are gone.
+    CurlLibrary network;
     KestrovaApplication app(argc, argv);
 
     Random random;

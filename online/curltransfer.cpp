@@ -2,8 +2,9 @@
 
 #include "online/serverconfig.h"
 
-#include <QList>
+#include <QtGlobal>
 
+#include <mutex>
 #include <stdexcept>
 
 namespace kestrova {
@@ -24,11 +25,17 @@ CurlTransfer::CurlTransfer() : easy_(curl_easy_init()), multi_(curl_multi_init()
     // A stop during a slow name lookup leaves the lookup behind instead of waiting for it.
     curl_easy_setopt(easy_, CURLOPT_QUICK_EXIT, 1L);
 #endif
-    for (const QByteArray& route : ServerConfig::connectTo().split(',')) {
-        const QByteArray trimmed = route.trimmed();
-        if (!trimmed.isEmpty())
-            routes_ = curl_slist_append(routes_, trimmed.constData());
+    const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
+    if (!routes) {
+        static std::once_flag told;
+        std::call_once(told, [] {
+            qWarning("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes; no request is sent");
+        });
+        misrouted_ = true;
+        return;
     }
+    for (const QByteArray& route : *routes)
+        routes_ = curl_slist_append(routes_, route.constData());
     if (routes_)
         curl_easy_setopt(easy_, CURLOPT_CONNECT_TO, routes_);
 }
@@ -43,6 +50,8 @@ CurlTransfer::~CurlTransfer()
 
 CURLcode CurlTransfer::perform()
 {
+    if (misrouted_)
+        return CURLE_BAD_FUNCTION_ARGUMENT;
     if (curl_multi_add_handle(multi_, easy_) != CURLM_OK)
         return CURLE_FAILED_INIT;
     int running = 1;

@@ -2,7 +2,8 @@
 // runs through a multi handle, so a stop wakes the wait for the network
 // instead of waiting for the next callback. Every handle of the program is
 // made here and carries the same base options: no signals, plain HTTP only,
-// no redirects, the route of KESTROVA_CONNECT_TO.
+// no redirects, the routes of KESTROVA_CONNECT_TO. A malformed route makes
+// every transfer fail at once.
 #pragma once
 
 #include <curl/curl.h>
@@ -34,6 +35,7 @@ private:
     CURL* easy_ = nullptr;
     CURLM* multi_ = nullptr;
     curl_slist* routes_ = nullptr;
+    bool misrouted_ = false;
     std::atomic<bool> stop_{false};
 };
 

@@ -2,15 +2,61 @@
 
 namespace kestrova {
 
+namespace {
+
+bool isPort(const QByteArray& field)
+{
+    if (field.isEmpty())
+        return true;
+    bool number = false;
+    const int port = field.toInt(&number);
+    return number && field.front() != '+' && field.front() != '-' && port >= 1 && port <= 65535;
+}
+
+} // namespace
+
 QString ServerConfig::host()
 {
     const QString chosen = qEnvironmentVariable("KESTROVA_SERVER").trimmed();
     return chosen.isEmpty() ? QStringLiteral(KESTROVA_SERVER_HOST) : chosen;
 }
 
-QByteArray ServerConfig::connectTo()
+std::optional<QList<QByteArray>> ServerConfig::connectRoutes()
 {
-    return qgetenv("KESTROVA_CONNECT_TO").trimmed();
+    QList<QByteArray> routes;
+    const QByteArray setting = qgetenv("KESTROVA_CONNECT_TO").trimmed();
+    if (setting.isEmpty())
+        return routes;
+    for (const QByteArray& part : setting.split(',')) {
+        const QByteArray route = part.trimmed();
+        if (!isRoute(route))
+            return std::nullopt;
+        routes.append(route);
+    }
+    return routes;
+}
+
+bool ServerConfig::isRoute(const QByteArray& route)
+{
+    QList<QByteArray> fields;
+    QByteArray field;
+    bool inBrackets = false;
+    for (const char c : route) {
+        if (c == ':' && !inBrackets) {
+            fields.append(field);
+            field.clear();
+            continue;
+        }
+        if (c == '[')
+            inBrackets = true;
+        else if (c == ']')
+            inBrackets = false;
+        else if (c <= ' ' || c == ',')
+            return false;
+        field.append(c);
+    }
+    fields.append(field);
+    return !inBrackets && fields.size() == 4 && isPort(fields[1]) && isPort(fields[3]);
 }
 
 } // namespace kestrova

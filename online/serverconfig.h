@@ -1,10 +1,13 @@
 // Where the online features find the score server: its host, chosen at build
-// time and overridable at run time, and an optional route that carries the
-// host's port 80 to another address, for development and tests.
+// time and overridable at run time, and optional routes that carry the host's
+// port 80 to another address, for development and tests.
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
+
+#include <optional>
 
 namespace kestrova {
 
@@ -14,8 +17,14 @@ public:
     static QString host();
 
     // KESTROVA_CONNECT_TO: routes in curl's --connect-to form, separated by
-    // commas ("localhost:80:127.0.0.1:8080"); empty when unset.
-    static QByteArray connectTo();
+    // commas ("localhost:80:127.0.0.1:8080"); none when unset. Nothing when
+    // a route is malformed: requests must then fail rather than silently go
+    // to the real server.
+    static std::optional<QList<QByteArray>> connectRoutes();
+
+    // One route: HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT, any part may be
+    // empty, hosts may be bracketed IPv6 addresses, ports are 1 to 65535.
+    static bool isRoute(const QByteArray& route);
 };
 
 } // namespace kestrova

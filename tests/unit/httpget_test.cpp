@@ -289,6 +289,15 @@ TEST_F(HttpGetTest, BrokenRepliesAndRefusedConnectionsAreFailures)
     EXPECT_EQ(fetch(get, "http://localhost/refused"), "error");
 }
 
+TEST_F(HttpGetTest, AMalformedRouteSendsNothingRatherThanReachTheRealServer)
+{
+    reply("200 OK", "reached");
+    qputenv("KESTROVA_CONNECT_TO", QByteArray::fromStdString(server.route()) + ",localhost:80");
+    THTTPGet get;
+    EXPECT_EQ(fetch(get, "http://localhost/x"), "error");
+    EXPECT_EQ(server.requestCount(), 0u);
+}
+
 TEST_F(HttpGetTest, CancelEndsASlowReplyAtOnceWithOnError)
 {
     server.setReply({"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\nthe first bytes", true});
