@@ -1,6 +1,7 @@
 #include "app/mainform.h"
 
 #include "game/random.h"
+#include "online/highscoreform.h"
 #include "platform/inifile.h"
 #include "platform/namedmutex.h"
 #include "platform/programfolder.h"
@@ -97,7 +98,7 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
 
 Tmain::~Tmain() = default;
 
-void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, QWidget* highscore)
+void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore)
 {
     tallylist_ = tallylist;
     about_ = about;
@@ -254,7 +255,9 @@ void Tmain::createClearedPanel(QWidget* board)
 
     button_sendscore = makePictureButton(panel_cleared, QStringLiteral("button_sendscore"), {27, 132},
                                          PictureButton::SendScore);
-    makePictureButton(panel_cleared, QStringLiteral("button_highscores"), {171, 132}, PictureButton::HighScores);
+    auto* highscores = makePictureButton(panel_cleared, QStringLiteral("button_highscores"), {171, 132},
+                                         PictureButton::HighScores);
+    connect(highscores, &PictureControl::clicked, this, &Tmain::button_highscoresClick);
     auto* cancel = makePictureButton(panel_cleared, QStringLiteral("button_cancel"), {99, 183}, PictureButton::Cancel);
     connect(cancel, &PictureControl::clicked, this, &Tmain::button_cancelClick);
 
@@ -476,6 +479,9 @@ void Tmain::TallyList1Click()
 
 void Tmain::ViewHighScoreList1Click()
 {
+    if (!highscore_)
+        return;
+    highscore_->loadit();
     showSecondaryWindow(highscore_);
 }
 
@@ -484,6 +490,11 @@ void Tmain::image_logoClick()
 {
     if (auto* about = qobject_cast<Tabout*>(about_))
         about->URL1()->OpenURL();
+}
+
+void Tmain::button_highscoresClick()
+{
+    ViewHighScoreList1Click();
 }
 
 void Tmain::Help2Click()

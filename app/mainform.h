@@ -27,6 +27,7 @@ class Random;
 class SoundSink;
 class TFlatPanel;
 class TLbBackground;
+class Thighscore;
 class Ttallylist;
 
 class Tmain : public QMainWindow, public GameHost {
@@ -37,7 +38,7 @@ public:
     ~Tmain() override;
 
     // The secondary windows, created after this one.
-    void setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, QWidget* highscore);
+    void setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore);
 
     const QString programname = QStringLiteral("kestrova");
     // Settings file: kestrova.ini in the program's data folder.
@@ -55,6 +56,7 @@ public:
     void button_undoClick();
     void button_donelostClick();
     void button_cancelClick();
+    void button_highscoresClick();
     void button_namedoneClick();
     void ChangeName1Click();
     void PlaySounds1Click();
@@ -178,7 +180,7 @@ private:
     Ttallylist* tallylist_ = nullptr;
     QWidget* about_ = nullptr;
     QWidget* help_ = nullptr;
-    QWidget* highscore_ = nullptr;
+    Thighscore* highscore_ = nullptr;
 };
 
 } // namespace kestrova

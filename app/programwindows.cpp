@@ -10,7 +10,7 @@ ProgramWindows::ProgramWindows(Random& random, SoundSink& sounds)
       // The maker's web server, from KESTROVA_SERVER for now; the shared server setting will take this over.
       about(main.backgroundPicture(), qEnvironmentVariable("KESTROVA_SERVER", QStringLiteral("localhost"))),
       help(main.backgroundPicture()),
-      highscore(main.backgroundPicture())
+      highscore(main.backgroundPicture(), main.programname)
 {
     main.setSecondaryWindows(&tallylist, &about, &help, &highscore);
     about.setPlacementAnchor(&main);

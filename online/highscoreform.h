@@ -1,15 +1,58 @@
-// Thighscore: the high-score window, so far only its frame: a captioned window
-// of the right size with the main window's tiled background and nothing in it.
+// Thighscore: the online high-score list. It fetches the list page from the
+// score server and shows it, hands the page's web and mail links to the
+// browser, and sends the main window's score posts.
 #pragma once
 
 #include "ui/tiledwindow.h"
 
+class QLabel;
+
 namespace kestrova {
+
+class PictureControl;
+class TFlatPanel;
+class THTTPGet;
+class THtmlView;
+class TURL;
 
 class Thighscore : public TiledWindow {
     Q_OBJECT
 public:
-    explicit Thighscore(const QPixmap& backgroundPicture, QWidget* parent = nullptr);
+    // `programname` names the score script.
+    Thighscore(const QPixmap& backgroundPicture, const QString& programname, QWidget* parent = nullptr);
+
+    // Starts fetching the list; ignored while a fetch of it still runs.
+    void loadit();
+    // Posts a score; each value goes into the query percent-encoded.
+    void sendscore(const QString& name, const QString& date, const QString& score);
+
+    void button_doneClick();
+    void getitDoneString(THTTPGet* sender, const QString& result);
+    void senditDoneString(THTTPGet* sender, const QString& result);
+    // Only http:, https: and mailto: links are opened; a page from the
+    // network must not start programs or open files on this computer.
+    void displayhtmlHotSpotClick(const QString& src);
+
+    // The address of the list page and of a score post.
+    QString listURL() const;
+    QString scorePostURL(const QString& name, const QString& date, const QString& score) const;
+
+signals:
+    // The server took a score post. The main window closes its cleared panel
+    // and stops its wait; this window then fetches the list and shows itself.
+    void scorePosted();
+
+private:
+    QString programname_;
+    PictureControl* button_done = nullptr;
+    PictureControl* Image1 = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    TFlatPanel* panel_main = nullptr;
+    THtmlView* displayhtml = nullptr;
+    TURL* URL1 = nullptr;
+    THTTPGet* getit = nullptr;
+    THTTPGet* sendit = nullptr;
 };
 
 } // namespace kestrova

@@ -34,4 +34,7 @@ QPixmap makerLogo(qreal dpr);
 // 217 x 54 on a transparent ground: the program's name above the maker's.
 QPixmap titlePicture(qreal dpr);
 
+// 96 x 72 on a transparent ground, the high-score window's emblem.
+QPixmap highScoreTrophy(qreal dpr);
+
 } // namespace kestrova

@@ -20,7 +20,7 @@ struct Picture {
     std::function<QPixmap(qreal)> draw;
 };
 
-const std::array<Picture, 9> kPictures{{
+const std::array<Picture, 10> kPictures{{
     {"card back", {71, 96}, [](qreal dpr) { return cardPicture(0, dpr); }},
     {"ace of clubs", {71, 96}, [](qreal dpr) { return cardPicture(1, dpr); }},
     {"king of spades", {71, 96}, [](qreal dpr) { return cardPicture(52, dpr); }},
@@ -30,6 +30,7 @@ const std::array<Picture, 9> kPictures{{
     {"button", {126, 40}, [](qreal dpr) { return pictureButton(PictureButton::HighScores, dpr); }},
     {"logo", {214, 41}, [](qreal dpr) { return makerLogo(dpr); }},
     {"title", {217, 54}, [](qreal dpr) { return titlePicture(dpr); }},
+    {"trophy", {96, 72}, [](qreal dpr) { return highScoreTrophy(dpr); }},
 }};
 
 QImage imageOf(const QPixmap& pixmap)
