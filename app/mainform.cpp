@@ -3,6 +3,7 @@
 #include "game/random.h"
 #include "online/highscoreform.h"
 #include "platform/inifile.h"
+#include "platform/localdate.h"
 #include "platform/namedmutex.h"
 #include "platform/programfolder.h"
 #include "platform/url.h"
@@ -25,6 +26,7 @@
 #include <QMenuBar>
 #include <QShowEvent>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <cstdio>
 
@@ -87,6 +89,10 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
     reportError_ = [this](const QString& message) {
         QMessageBox::critical(this, QStringLiteral("Kestrova"), message);
     };
+    showMessage_ = [this](const QString& message) {
+        QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrova"), message, QMessageBox::Ok, this);
+        box.exec();
+    };
     setWindowTitle(QStringLiteral("Kestrova"));
     setFont(houseFont(11));
     createBoard();
@@ -104,6 +110,9 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* 
     about_ = about;
     help_ = help;
     highscore_ = highscore;
+    disconnect(scorePostedConnection_);
+    if (highscore_)
+        scorePostedConnection_ = connect(highscore_, &Thighscore::scorePosted, this, &Tmain::scorePosted);
 }
 
 const QPixmap& Tmain::backgroundPicture() const
@@ -255,6 +264,7 @@ void Tmain::createClearedPanel(QWidget* board)
 
     button_sendscore = makePictureButton(panel_cleared, QStringLiteral("button_sendscore"), {27, 132},
                                          PictureButton::SendScore);
+    connect(button_sendscore, &PictureControl::clicked, this, &Tmain::button_sendscoreClick);
     auto* highscores = makePictureButton(panel_cleared, QStringLiteral("button_highscores"), {171, 132},
                                          PictureButton::HighScores);
     connect(highscores, &PictureControl::clicked, this, &Tmain::button_highscoresClick);
@@ -269,6 +279,11 @@ void Tmain::createClearedPanel(QWidget* board)
     palette.setColor(QPalette::WindowText, Qt::white);
     panel_wait->setPalette(palette);
     panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait......"));
+
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(1000);
+    connect(Timer1, &QTimer::timeout, this, &Tmain::Timer1Timer);
 }
 
 void Tmain::createUpdatePanel(QWidget* board)
@@ -495,6 +510,51 @@ void Tmain::image_logoClick()
 void Tmain::button_highscoresClick()
 {
     ViewHighScoreList1Click();
+}
+
+void Tmain::button_sendscoreClick()
+{
+    if (edit_name->text().isEmpty())
+        edit_name->setText(QStringLiteral("Guest"));
+    try {
+        if (highscore_)
+            highscore_->sendscore(edit_name->text(), monthDayYear(QDate::currentDate(), localDateSeparator()),
+                                  QString::number(game_.score()));
+    } catch (const std::exception&) {
+        // Said nowhere: the wait below runs out and reports the failure.
+    }
+    postingcountdown_ = 40;
+    dotcount_ = 0;
+    Timer1->start();
+    panel_wait->show();
+    panel_wait->raise();
+}
+
+void Tmain::Timer1Timer()
+{
+    --postingcountdown_;
+    if (++dotcount_ > 5)
+        dotcount_ = 1;
+    panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait") + QString(dotcount_, u'.'));
+    if (postingcountdown_ == 0) {
+        // Shown after this tick has returned: a timer does not fire again
+        // while its own handler runs, and the dots go on while the message
+        // is open. Only the tick that reaches exactly 0 shows it.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                showMessage_(QStringLiteral("Posting Failed."));
+                Timer1->stop();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+// The server took the post, even one that came after "Posting Failed.".
+void Tmain::scorePosted()
+{
+    panel_cleared->hide();
+    Timer1->stop();
 }
 
 void Tmain::Help2Click()

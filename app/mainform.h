@@ -16,6 +16,7 @@
 
 class QAction;
 class QLabel;
+class QTimer;
 
 namespace kestrova {
 
@@ -57,6 +58,8 @@ public:
     void button_donelostClick();
     void button_cancelClick();
     void button_highscoresClick();
+    void button_sendscoreClick();
+    void Timer1Timer();
     void button_namedoneClick();
     void ChangeName1Click();
     void PlaySounds1Click();
@@ -93,6 +96,9 @@ public:
     // Where error boxes go; tests record them instead.
     using ErrorReporter = std::function<void(const QString& message)>;
     void setErrorReporter(ErrorReporter reporter) { reportError_ = std::move(reporter); }
+    // Where plain messages go ("Posting Failed."); a modal box by default.
+    using MessageReporter = std::function<void(const QString& message)>;
+    void setMessageReporter(MessageReporter reporter) { showMessage_ = std::move(reporter); }
 
     // The window's outer bounds, frame included, as the settings file keeps them.
     QRect outerBounds() const;
@@ -123,6 +129,7 @@ private:
     void showSecondaryWindow(QWidget* window);
     void fitToFrame();
     void saveTally();
+    void scorePosted();
 
     std::unique_ptr<NamedMutex> mutex_;
     int savedleft = 3;
@@ -133,6 +140,7 @@ private:
     QRect requestedBounds_;         // the last outer bounds asked for
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
+    MessageReporter showMessage_;
 
     Random& random_;
     SoundSink& sounds_;
@@ -163,6 +171,9 @@ private:
     NameEdit* edit_name = nullptr;
     PictureControl* button_sendscore = nullptr;
     TFlatPanel* panel_wait = nullptr;
+    QTimer* Timer1 = nullptr;
+    int postingcountdown_ = 0;   // ticks left before a score post counts as failed
+    int dotcount_ = 0;           // dots behind the wait text, 1 to 5
     TFlatPanel* panel_update = nullptr;
 
     QAction* StartGame1 = nullptr;
@@ -181,6 +192,7 @@ private:
     QWidget* about_ = nullptr;
     QWidget* help_ = nullptr;
     Thighscore* highscore_ = nullptr;
+    QMetaObject::Connection scorePostedConnection_;
 };
 
 } // namespace kestrova

@@ -15,6 +15,12 @@ QString localDateSeparator()
     return dateSeparatorOf(QLocale::system().dateFormat(QLocale::ShortFormat));
 }
 
+QString monthDayYear(const QDate& date, const QString& separator)
+{
+    return QString::number(date.month()) + separator + QString::number(date.day()) + separator +
+           QStringLiteral("%1").arg(date.year() % 100, 2, 10, QLatin1Char('0'));
+}
+
 QString dateSeparatorOf(const QString& format)
 {
     // "dd. MM. yy" is separated by the dot, "d MMM yyyy" by the blank.

@@ -51,6 +51,14 @@ TEST(LocalDate, TheSeparatorIsTheFirstCharacterBetweenTheFields)
     EXPECT_TRUE(localShortDate().contains(localDateSeparator()) || localDateSeparator() == "/");
 }
 
+TEST(LocalDate, ScorePostDatesAreMonthDayAndTwoDigitYear)
+{
+    EXPECT_EQ(monthDayYear(QDate(2026, 12, 6), QStringLiteral("/")), "12/6/26");
+    EXPECT_EQ(monthDayYear(QDate(2026, 12, 6), QStringLiteral(".")), "12.6.26");
+    EXPECT_EQ(monthDayYear(QDate(2005, 1, 9), QStringLiteral("-")), "1-9-05");
+    EXPECT_EQ(monthDayYear(QDate(2100, 10, 31), QStringLiteral("/")), "10/31/00");
+}
+
 TEST(WorkArea, FallsBackWithoutAScreenAndUsesTheScreenWhenThereIsOne)
 {
     EXPECT_EQ(desktopWorkArea(), QRect(0, 0, 1024, 768));

@@ -1,17 +1,26 @@
-// The high-score window against a loopback server: what it fetches, what it
-// shows, and which of the page's links reach the browser.
+// The high-score window and score posting against a loopback server: what
+// is sent, what is shown, which of the page's links reach the browser, and
+// the wait for a post's answer.
 
+#include "app/programwindows.h"
+#include "game/random.h"
 #include "online/highscoreform.h"
 #include "online/httpget.h"
 #include "platform/shellopen.h"
 #include "platform/url.h"
+#include "platform/localdate.h"
 #include "support/clickcontrol.h"
+#include "support/decks.h"
+#include "support/recordingsoundsink.h"
 #include "support/testhttpserver.h"
 #include "ui/flatpanel.h"
 #include "ui/htmlview.h"
 #include "ui/picturecontrol.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace kestrova;
@@ -27,9 +36,23 @@ private slots:
     void openingTwiceFetchesOnceAndShowsTheListWhenItArrives();
     void aFailedFetchKeepsThePreviousList();
     void onlyWebAndMailLinksReachTheBrowser();
+    void aPostSendsItsValuesEncodedAndTheAnswerOpensTheList();
+    void anEmptyNameIsPostedAsGuest();
+    void withoutAnAnswerTheDotsCycleAndTheFailureIsToldOnce();
 
 private:
-    QString shownText() const { return window->findChild<THtmlView*>("displayhtml")->toPlainText(); }
+    QString shownText() const { return shownText(window.get()); }
+    static QString shownText(Thighscore* list) { return list->findChild<THtmlView*>("displayhtml")->toPlainText(); }
+    // The program's windows with a cleared board and its panel showing.
+    std::unique_ptr<ProgramWindows> clearedBoard();
+    static QString firstLine(const std::string& request)
+    {
+        return QString::fromStdString(request.substr(0, request.find("\r\n")));
+    }
+
+    QTemporaryDir dataDir;
+    Random random;
+    RecordingSoundSink sounds;
 
     std::unique_ptr<TestHttpServer> server;
     std::unique_ptr<Thighscore> window;
@@ -46,6 +69,7 @@ void HighScoreTest::init()
         return true;
     });
     window = std::make_unique<Thighscore>(QPixmap(), "kestrova");
+    qputenv("KESTROVA_DATA_DIR", dataDir.path().toLocal8Bit());
 }
 
 void HighScoreTest::cleanup()
@@ -56,6 +80,17 @@ void HighScoreTest::cleanup()
     opened.clear();
     qunsetenv("KESTROVA_SERVER");
     qunsetenv("KESTROVA_CONNECT_TO");
+    qunsetenv("KESTROVA_DATA_DIR");
+}
+
+std::unique_ptr<ProgramWindows> HighScoreTest::clearedBoard()
+{
+    auto windows = std::make_unique<ProgramWindows>(random, sounds);
+    windows->main.show();
+    windows->main.game().startWithDeck(testing::clearableDeck());
+    for (int slot : testing::kClearingOrder)
+        windows->main.card_19Click(slot);
+    return windows;
 }
 
 void HighScoreTest::theWindowHasItsControlsInPlace()
@@ -138,6 +173,91 @@ void HighScoreTest::onlyWebAndMailLinksReachTheBrowser()
     auto* view = window->findChild<THtmlView*>("displayhtml");
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, view->cursorRect(view->document()->find("Top")).center());
     QCOMPARE(opened, QStringList{"http://scores.test/top"});
+}
+
+void HighScoreTest::aPostSendsItsValuesEncodedAndTheAnswerOpensTheList()
+{
+    server->queueReply({TestHttpServer::response("200 OK", "thanks")});
+    server->queueReply({TestHttpServer::response("200 OK", "<p>1. J\xc3\xbcrg &amp; Co</p>")});
+    const auto windows = clearedBoard();
+    Tmain& main = windows->main;
+    auto* cleared = main.findChild<QWidget*>("panel_cleared");
+    QVERIFY(cleared->isVisible());
+    main.findChild<QLineEdit*>("edit_name")->setText(QString::fromUtf8("J\xc3\xbcrg & Co"));
+    QVERIFY(testing::clickControl(&main, "button_sendscore"));
+    QVERIFY(main.findChild<QWidget*>("panel_wait")->isVisible());
+    QVERIFY(main.findChild<QTimer*>("Timer1")->isActive());
+
+    QTRY_VERIFY(windows->highscore.isVisible());
+    QVERIFY(!cleared->isVisible());
+    QVERIFY(!main.findChild<QTimer*>("Timer1")->isActive());
+    QTRY_COMPARE(shownText(&windows->highscore), QString::fromUtf8("1. J\xc3\xbcrg & Co"));
+
+    const std::vector<std::string> requests = server->requests();
+    QCOMPARE(requests.size(), size_t(2));
+    const QRegularExpression post(
+        "^GET /cgi-bin/kestrova\\.cgi\\?name=J%C3%BCrg%20%26%20Co"
+        "&date=(\\d{1,2})(%[0-9A-F]{2}|[-._~])(\\d{1,2})\\2(\\d\\d)&score=(-?\\d+) HTTP/1\\.0$");
+    const QRegularExpressionMatch match = post.match(firstLine(requests[0]));
+    QVERIFY2(match.hasMatch(), qPrintable(firstLine(requests[0])));
+    const QDate today = QDate::currentDate();
+    QCOMPARE(match.captured(1).toInt(), today.month());
+    QCOMPARE(match.captured(3).toInt(), today.day());
+    QCOMPARE(match.captured(4), QStringLiteral("%1").arg(today.year() % 100, 2, 10, QLatin1Char('0')));
+    QCOMPARE(QUrl::fromPercentEncoding(match.captured(2).toLatin1()), localDateSeparator());
+    QCOMPARE(match.captured(5).toInt(), main.game().score());
+    QCOMPARE(firstLine(requests[1]), QString("GET /counter/kestrova.shtml HTTP/1.0"));
+}
+
+void HighScoreTest::anEmptyNameIsPostedAsGuest()
+{
+    server->setReply({TestHttpServer::response("200 OK", "thanks")});
+    const auto windows = clearedBoard();
+    auto* name = windows->main.findChild<QLineEdit*>("edit_name");
+    name->clear();
+    windows->main.button_sendscoreClick();
+    QCOMPARE(name->text(), QString("Guest"));
+    QVERIFY(server->waitForRequests(1));
+    QVERIFY(firstLine(server->requests()[0]).startsWith("GET /cgi-bin/kestrova.cgi?name=Guest&date="));
+}
+
+void HighScoreTest::withoutAnAnswerTheDotsCycleAndTheFailureIsToldOnce()
+{
+    server->setReply({"HTTP/1.0 200 OK\r\n\r\n", true, "late but taken"});
+    const auto windows = clearedBoard();
+    Tmain& main = windows->main;
+    auto* timer = main.findChild<QTimer*>("Timer1");
+    QCOMPARE(timer->interval(), 1000);
+    timer->setInterval(1);
+    auto* wait = main.findChild<TFlatPanel*>("panel_wait");
+    QStringList captions;
+    connect(timer, &QTimer::timeout, this, [&] { captions << wait->caption(); });
+
+    // The message box stays open for a few more ticks, as a player would leave it.
+    QStringList messages;
+    main.setMessageReporter([&](const QString& message) {
+        messages << message;
+        const qsizetype shownAt = captions.size();
+        QTRY_VERIFY(captions.size() >= shownAt + 3);
+    });
+    main.button_sendscoreClick();
+    QVERIFY(server->waitForRequests(1));
+    QTRY_VERIFY(!messages.isEmpty() && !timer->isActive());
+
+    QCOMPARE(messages, QStringList{"Posting Failed."});
+    const QString text = "Posting Score, Please Wait";
+    QCOMPARE(captions.mid(0, 7),
+             (QStringList{text + ".", text + "..", text + "...", text + "....", text + ".....", text + ".", text + ".."}));
+    QVERIFY(captions.size() >= 43);
+    QVERIFY(wait->isVisible());
+    QVERIFY(!windows->highscore.isVisible());
+
+    // An answer after the failure is still taken as the post's success.
+    server->setReply({TestHttpServer::response("200 OK", "<p>The list</p>")});
+    server->release();
+    QTRY_VERIFY(windows->highscore.isVisible());
+    QVERIFY(!main.findChild<QWidget*>("panel_cleared")->isVisible());
+    QTRY_COMPARE(shownText(&windows->highscore), QString("The list"));
 }
 
 QTEST_MAIN(HighScoreTest)
