@@ -1,5 +1,6 @@
 #include "app/programwindows.h"
 
+#include "online/serverconfig.h"
 #include "platform/programfolder.h"
 
 namespace kestrova {
@@ -7,8 +8,7 @@ namespace kestrova {
 ProgramWindows::ProgramWindows(Random& random, SoundSink& sounds)
     : main(random, sounds),
       tallylist(main.backgroundPicture(), ProgramFolder::tallyFilePath(main.programname.toStdString())),
-      // The maker's web server, from KESTROVA_SERVER for now; the shared server setting will take this over.
-      about(main.backgroundPicture(), qEnvironmentVariable("KESTROVA_SERVER", QStringLiteral("localhost"))),
+      about(main.backgroundPicture(), ServerConfig::host()),
       help(main.backgroundPicture()),
       highscore(main.backgroundPicture(), main.programname)
 {
