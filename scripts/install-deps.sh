@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev liblz4-dev zlib1g-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox
+  libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
   nginx
   fonts-liberation2 fonts-dejavu-core
 )
