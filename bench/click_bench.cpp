@@ -108,6 +108,11 @@ public:
         return true;
     }
 
+    void runFor(Clock::duration time)
+    {
+        runUntil([] { return false; }, Clock::now() + time);
+    }
+
 private:
     static QWidget* topLevelOf(QObject* receiver)
     {
@@ -149,7 +154,7 @@ public:
             observer_ = std::make_unique<WindowObserver>(qgetenv("DISPLAY").toStdString());
             watch(&windows_.main);
         }
-        app_.runUntil([] { return false; }, Clock::now() + 200ms);   // the first paint and the frame settle
+        app_.runFor(200ms);   // the first paint, and the window manager's frame
     }
 
     Tmain& main() { return windows_.main; }
@@ -216,7 +221,7 @@ public:
     void close(QWidget* window)
     {
         window->hide();
-        app_.runUntil([] { return false; }, Clock::now() + 50ms);
+        app_.runFor(50ms);
     }
 
 private:
