@@ -46,11 +46,14 @@ public:
     // Watches a window this observer may have missed being created, such as
     // one of its own process's. The window must exist on the server.
     void watch(xcb_window_t window);
+    // Readable when events have arrived, for an event loop to wake on.
+    int fileDescriptor() const { return xcb_get_file_descriptor(connection_); }
     // Reads every event the server has sent so far (one round trip): what is
     // read later is then stamped after this moment.
     void catchUp();
     // When `window` was first painted into after `since`, waiting until
-    // `deadline`; nothing when it was not.
+    // `deadline` (a deadline already past only reads what has arrived);
+    // nothing when it was not.
     std::optional<Clock::time_point> waitForPaint(xcb_window_t window, Clock::time_point since,
                                                   Clock::time_point deadline);
 
