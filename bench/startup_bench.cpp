@@ -305,8 +305,8 @@ int main(int argc, char** argv)
         std::printf("each run: a fresh KESTROVA_DATA_DIR whose kestrova.ini holds only Update=%s (%s), "
                     "KESTROVA_NO_AUDIO=1\n",
                     settings.updateCheck ? "true" : "false",
-                    settings.updateCheck ? "the update check at start talks to the server KESTROVA_SERVER and "
-                                           "KESTROVA_CONNECT_TO of this shell name"
+                    settings.updateCheck ? "the update check at start asks the server that this shell's "
+                                           "KESTROVA_SERVER and KESTROVA_CONNECT_TO name"
                                          : "no update check at start");
         std::fflush(stdout);
 
