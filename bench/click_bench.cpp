@@ -29,6 +29,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -465,6 +466,8 @@ int runWindowChild(int argc, char** argv, const Settings& settings)
 int main(int argc, char** argv)
 {
     const Settings settings = parse(argc, argv);
+    // Output cut short (a pager closed) must not skip stopping the display it started.
+    std::signal(SIGPIPE, SIG_IGN);
     qputenv("QT_QPA_PLATFORM", settings.xcb ? "xcb" : "offscreen");
     if (settings.windowChild)
         return runWindowChild(argc, argv, settings);

@@ -288,6 +288,8 @@ std::string exitSummary(const std::vector<int>& codes)
 int main(int argc, char** argv)
 {
     const Settings settings = parse(argc, argv);
+    // Output cut short (a pager closed) must not skip stopping the display it started.
+    std::signal(SIGPIPE, SIG_IGN);
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-startup-XXXXXX").string();
     if (!::mkdtemp(pattern.data()))
         giveUp("cannot make a temporary folder");
