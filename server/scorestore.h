@@ -40,10 +40,21 @@ public:
 
     // How many entries the store holds.
     virtual std::int64_t count() = 0;
+
+    // A number that never falls and grows whenever the list may have changed,
+    // through this store or any other that shares its database. A list read
+    // by best() after reading the mark holds at least what the mark stands
+    // for, so a copy of the list can be kept until the mark moves.
+    virtual std::uint64_t changeMark() = 0;
 };
 
-// Opens the store that `location` names; for now every location is an SQLite
-// database file, made when missing. Throws StoreError when it cannot be opened.
+// True when `location` names a PostgreSQL database (postgresql://… or
+// postgres://…) rather than an SQLite file.
+bool isPostgresqlLocation(const std::string& location);
+
+// Opens the store that `location` names: a PostgreSQL database by its URL, or
+// else an SQLite database file, made when missing. Throws StoreError when it
+// cannot be opened.
 std::unique_ptr<ScoreStore> openScoreStore(const std::string& location);
 
 } // namespace kestrova::server

@@ -66,10 +66,12 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path)
         insert_ = prepare("INSERT INTO scores (name, date, score) VALUES (?1, ?2, ?3)");
         best_ = prepare("SELECT name, date, score FROM scores ORDER BY score DESC, id LIMIT ?1");
         count_ = prepare("SELECT count(*) FROM scores");
+        dataVersion_ = prepare("PRAGMA data_version");
     } catch (const StoreError& error) {
         sqlite3_finalize(insert_);
         sqlite3_finalize(best_);
         sqlite3_finalize(count_);
+        sqlite3_finalize(dataVersion_);
         sqlite3_close(db_);
         db_ = nullptr;
         throw StoreError(path + ": " + error.what());
@@ -81,6 +83,7 @@ SqliteScoreStore::~SqliteScoreStore()
     sqlite3_finalize(insert_);
     sqlite3_finalize(best_);
     sqlite3_finalize(count_);
+    sqlite3_finalize(dataVersion_);
     // The last connection to close folds the log back into the database file.
     sqlite3_close(db_);
 }
@@ -97,6 +100,7 @@ void SqliteScoreStore::add(const ScoreEntry& entry)
         fail("storing a score");
     if (sqlite3_step(insert_) != SQLITE_DONE)
         fail("storing a score");
+    ++generation_;
 }
 
 std::vector<ScoreEntry> SqliteScoreStore::best(int limit)
@@ -126,6 +130,20 @@ std::int64_t SqliteScoreStore::count()
     if (sqlite3_step(count_) != SQLITE_ROW)
         fail("counting the scores");
     return sqlite3_column_int64(count_, 0);
+}
+
+std::uint64_t SqliteScoreStore::changeMark()
+{
+    std::lock_guard lock(mutex_);
+    StatementUse use(dataVersion_);
+    if (sqlite3_step(dataVersion_) != SQLITE_ROW)
+        fail("reading the data version");
+    const std::int64_t version = sqlite3_column_int64(dataVersion_, 0);
+    if (version != lastDataVersion_) {
+        lastDataVersion_ = version;
+        ++generation_;
+    }
+    return generation_;
 }
 
 std::string SqliteScoreStore::journalMode()

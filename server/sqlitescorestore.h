@@ -24,6 +24,7 @@ public:
     void add(const ScoreEntry& entry) override;
     std::vector<ScoreEntry> best(int limit) override;
     std::int64_t count() override;
+    std::uint64_t changeMark() override;
 
     // The journal mode the database runs in ("wal" once opened).
     std::string journalMode();
@@ -39,6 +40,12 @@ private:
     sqlite3_stmt* insert_ = nullptr;
     sqlite3_stmt* best_ = nullptr;
     sqlite3_stmt* count_ = nullptr;
+    sqlite3_stmt* dataVersion_ = nullptr;
+    // Grows with every add() here and with every change that another
+    // connection (a second server on the same file, the sqlite3 shell)
+    // committed, which SQLite shows as a new data_version.
+    std::uint64_t generation_ = 0;
+    std::int64_t lastDataVersion_ = -1;
 };
 
 } // namespace kestrova::server
