@@ -1,5 +1,6 @@
 // kestrova-server: the reference score server the game's online features talk
 // to. Stops cleanly (exit 0, database closed) on SIGTERM or SIGINT.
+#include "server/accesslog.h"
 #include "server/scoreserver.h"
 #include "server/scorestore.h"
 #include "server/serveroptions.h"
@@ -7,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <exception>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,9 +53,13 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    std::unique_ptr<AccessLog> accessLog;
     try {
+        if (options.accessLog != "off")
+            accessLog = std::make_unique<AccessLog>(options.accessLog);
         const std::unique_ptr<ScoreStore> store = openScoreStore(options.database);
-        ScoreServer server(*store, ServedFiles{options.version, options.installerDir});
+        ScoreServer server(*store, ServedFiles{options.version, options.installerDir},
+                           TrafficRules{options.postLimit, options.trustedProxies}, accessLog.get());
         const int port = server.bind(options.host, options.port);
         std::printf("listening on %s\n", formatAddress(options.host, port).c_str());
         std::fflush(stdout);
@@ -74,6 +80,11 @@ int main(int argc, char** argv)
     } catch (const std::exception& error) {
         fail(error.what());
         return kFailed;
+    }
+    if (accessLog) {
+        const std::uint64_t dropped = accessLog->finish();
+        if (dropped > 0)
+            fail("the access log could not take " + std::to_string(dropped) + " lines");
     }
     return 0;
 }

@@ -1,6 +1,8 @@
 // Routes and answers of kestrova-server, on top of the HTTP library's server.
 #include "server/scoreserver.h"
 
+#include "server/accesslog.h"
+#include "server/clientaddress.h"
 #include "server/scorepage.h"
 #include "server/scorepost.h"
 #include "server/serveroptions.h"
@@ -83,8 +85,14 @@ private:
     std::atomic<bool> halted_{false};
 };
 
-ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
-    : store_(store), files_(std::move(files)), http_(std::make_unique<Listener>())
+ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files, TrafficRules rules, AccessLog* accessLog)
+    : store_(store),
+      files_(std::move(files)),
+      rules_(std::move(rules)),
+      accessLog_(accessLog),
+      pageCache_(store),
+      limiter_(rules_.postLimit),
+      http_(std::make_unique<Listener>())
 {
     // The library would share the port with a second process (SO_REUSEPORT);
     // two servers on one port with two databases would split the list.
@@ -100,36 +108,10 @@ ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
     http_->set_keep_alive_max_count(1);
 
     http_->Get(R"(/cgi-bin/kestrova\.cgi)", [this](const httplib::Request& request, httplib::Response& response) {
-        const std::size_t question = request.target.find('?');
-        const std::string query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
-        const ScorePost post = readScorePost(query);
-        if (!post.entry)
-            return answerText(response, 400, "Bad request: " + post.refusal);
-        try {
-            store_.add(*post.entry);
-        } catch (const StoreError& error) {
-            std::fprintf(stderr, "kestrova-server: %s\n", error.what());
-            return answerText(response, 500, "Server error: the score was not stored");
-        }
-        answerText(response, 200, "Score received.");
+        answerPost(request, response);
     });
-
     http_->Get(R"(/counter/kestrova\.shtml)", [this](const httplib::Request& request, httplib::Response& response) {
-        std::vector<ScoreEntry> entries;
-        try {
-            entries = store_.best(kPageEntries);
-        } catch (const StoreError& error) {
-            std::fprintf(stderr, "kestrova-server: %s\n", error.what());
-            return answerText(response, 500, "Server error: the list cannot be read");
-        }
-        const std::string base = "http://" + pageHost(request.get_header_value("Host"));
-        PageLinks links{base + "/counter/kestrova.shtml", {}, files_.version};
-        std::error_code unreadable;
-        if (!files_.installerDir.empty() &&
-            std::filesystem::is_regular_file(std::filesystem::path(files_.installerDir) / "kessetup.exe", unreadable))
-            links.installerUrl = base + "/kestrova/kessetup.exe";
-        response.set_header("Cache-Control", "no-cache");
-        response.set_content(renderScorePage(entries, links), "text/html; charset=utf-8");
+        answerPage(request, response);
     });
 
     http_->Get(R"(/kestrova/kestrovaversion\.txt)", [this](const httplib::Request&, httplib::Response& response) {
@@ -185,9 +167,91 @@ ScoreServer::ScoreServer(ScoreStore& store, ServedFiles files)
         }
         return httplib::Server::HandlerResponse::Handled;
     }));
+
+    if (accessLog_)
+        http_->set_logger([this](const httplib::Request& request, const httplib::Response& response) {
+            log(request, response);
+        });
 }
 
 ScoreServer::~ScoreServer() = default;
+
+void ScoreServer::answerPost(const httplib::Request& request, httplib::Response& response)
+{
+    const std::size_t question = request.target.find('?');
+    const std::string query = question == std::string::npos ? std::string() : request.target.substr(question + 1);
+    const ScorePost post = readScorePost(query);
+    if (!post.entry)
+        return answerText(response, 400, "Bad request: " + post.refusal);
+    // Only posts that would be stored count against the client's limit.
+    Admission admission;
+    {
+        std::lock_guard lock(limiterMutex_);
+        admission = limiter_.admit(limitKey(clientOf(request)), PostLimiter::Clock::now());
+    }
+    if (!admission.admitted) {
+        response.set_header("Retry-After", std::to_string(admission.retryAfterSeconds));
+        return answerText(response, 429,
+                          "Too many requests: at most " + std::to_string(rules_.postLimit.perMinute) +
+                              " scores a minute from one address; try again in " +
+                              std::to_string(admission.retryAfterSeconds) + " seconds");
+    }
+    try {
+        store_.add(*post.entry);
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "kestrova-server: %s\n", error.what());
+        return answerText(response, 500, "Server error: the score was not stored");
+    }
+    answerText(response, 200, "Score received.");
+}
+
+void ScoreServer::answerPage(const httplib::Request& request, httplib::Response& response)
+{
+    const std::string base = "http://" + pageHost(request.get_header_value("Host"));
+    PageLinks links{base + "/counter/kestrova.shtml", {}, files_.version};
+    std::error_code unreadable;
+    if (!files_.installerDir.empty() &&
+        std::filesystem::is_regular_file(std::filesystem::path(files_.installerDir) / "kessetup.exe", unreadable))
+        links.installerUrl = base + "/kestrova/kessetup.exe";
+    std::shared_ptr<const std::string> page;
+    try {
+        page = pageCache_.page(links);
+    } catch (const StoreError& error) {
+        std::fprintf(stderr, "kestrova-server: %s\n", error.what());
+        return answerText(response, 500, "Server error: the list cannot be read");
+    }
+    response.set_header("Cache-Control", "no-cache");
+    response.set_content(*page, "text/html; charset=utf-8");
+}
+
+std::string ScoreServer::clientOf(const httplib::Request& request) const
+{
+    std::string forwardedFor;
+    if (!rules_.trustedProxies.empty()) {
+        const std::size_t headers = request.get_header_value_count("X-Forwarded-For");
+        for (std::size_t i = 0; i < headers; ++i)
+            forwardedFor += (i ? "," : "") + request.get_header_value("X-Forwarded-For", i);
+    }
+    return clientAddress(request.remote_addr, forwardedFor, rules_.trustedProxies);
+}
+
+// The library keeps no copy of the request line: it is put together again
+// from its three parts, which it split at single spaces. Of a request it
+// could not read at all, neither the line nor the peer is known.
+void ScoreServer::log(const httplib::Request& request, const httplib::Response& response) const
+{
+    AccessRecord record;
+    record.when = std::chrono::system_clock::now();
+    record.host = request.remote_addr.empty() ? std::string() : clientOf(request);
+    record.requestLine = request.method;
+    for (const std::string* part : {&request.target, &request.version})
+        if (!part->empty())
+            record.requestLine += " " + *part;
+    record.status = response.status;
+    if (request.method != "HEAD")
+        record.bytes = response.content_length_ > 0 ? response.content_length_ : response.body.size();
+    accessLog_->record(record);
+}
 
 int ScoreServer::bind(const std::string& host, int port)
 {

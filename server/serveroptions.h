@@ -2,6 +2,8 @@
 // its options, defaults and exit codes stay as they are.
 #pragma once
 
+#include "server/postlimiter.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -11,9 +13,12 @@ namespace kestrova::server {
 struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 8080;   // 0: any free port, announced once bound
-    std::string database = "kestrova-scores.db";
+    std::string database = "kestrova-scores.db";   // or a postgresql:// URL
     std::string version = "1.0.2";
     std::string installerDir;   // empty: no installer to serve
+    PostLimit postLimit;
+    std::string accessLog = "-";   // "-": stdout; "off": none; else a file
+    std::vector<std::string> trustedProxies;   // canonical addresses
     bool help = false;
 };
 
@@ -24,7 +29,8 @@ public:
 };
 
 // Reads the arguments after the program name. Options take their value as the
-// next argument or after "=" (--db=FILE); a later option wins over an earlier one.
+// next argument or after "=" (--db=FILE); a later option wins over an earlier
+// one, except --trusted-proxy, which adds one more address each time.
 ServerOptions parseServerOptions(const std::vector<std::string>& arguments);
 
 // The text --help prints.
