@@ -24,6 +24,10 @@ TEST(ServerOptions, DefaultsAndEveryOptionInBothForms)
     EXPECT_EQ(defaults.database, "kestrova-scores.db");
     EXPECT_EQ(defaults.version, "1.0.2");
     EXPECT_EQ(defaults.installerDir, "");
+    EXPECT_EQ(defaults.postLimit.perMinute, 30);
+    EXPECT_EQ(defaults.postLimit.burst, 10);
+    EXPECT_EQ(defaults.accessLog, "-");
+    EXPECT_TRUE(defaults.trustedProxies.empty());
     EXPECT_FALSE(defaults.help);
 
     const ServerOptions spaced = parseServerOptions(
@@ -42,6 +46,16 @@ TEST(ServerOptions, DefaultsAndEveryOptionInBothForms)
     EXPECT_TRUE(joined.help);
 
     EXPECT_EQ(parseServerOptions({"--db", "one", "--db", "two"}).database, "two");
+
+    const ServerOptions publicList =
+        parseServerOptions({"--db", "postgresql://kestrova@db.example/scores", "--posts-per-minute=0", "--post-burst",
+                            "1000000", "--access-log", "off", "--trusted-proxy", "10.0.0.1", "--trusted-proxy=::FFFF:10.0.0.2",
+                            "--trusted-proxy", "2001:DB8::1"});
+    EXPECT_EQ(publicList.database, "postgresql://kestrova@db.example/scores");
+    EXPECT_EQ(publicList.postLimit.perMinute, 0);
+    EXPECT_EQ(publicList.postLimit.burst, 1000000);
+    EXPECT_EQ(publicList.accessLog, "off");
+    EXPECT_EQ(publicList.trustedProxies, (std::vector<std::string>{"10.0.0.1", "10.0.0.2", "2001:db8::1"}));
 }
 
 TEST(ServerOptions, EveryFaultIsOneLineNamingIt)
@@ -58,6 +72,14 @@ TEST(ServerOptions, EveryFaultIsOneLineNamingIt)
                             "127.0.0.1: 80", "[]:80"})
         EXPECT_EQ(errorOf({"--listen", bad}),
                   std::string("--listen wants ADDR:PORT with a port from 0 to 65535, got '") + bad + "'");
+    EXPECT_EQ(errorOf({"--posts-per-minute", "ten"}),
+              "--posts-per-minute wants a whole number from 0 to 1000000, got 'ten'");
+    for (const char* bad : {"0", "-3", "1000001", "2.5", " 4", "99999999999"})
+        EXPECT_EQ(errorOf({"--post-burst", bad}),
+                  std::string("--post-burst wants a whole number from 1 to 1000000, got '") + bad + "'");
+    EXPECT_EQ(errorOf({"--posts-per-minute="}), "--posts-per-minute needs a non-empty value");
+    EXPECT_EQ(errorOf({"--access-log"}), "--access-log needs a value");
+    EXPECT_EQ(errorOf({"--trusted-proxy", "lb.example"}), "--trusted-proxy wants an IP address, got 'lb.example'");
     for (const std::string& line : {errorOf({"--nope"}), errorOf({"--listen", "x"})})
         EXPECT_EQ(line.find('\n'), std::string::npos);
 }

@@ -129,7 +129,9 @@ public:
         int out[2];
         if (::pipe(out) != 0)
             throw std::runtime_error("pipe failed");
-        std::vector<std::string> arguments{program, "--listen", "127.0.0.1:0"};
+        // Its stdout is read up to the announcement only: the access log
+        // goes there only when `options` ask for it.
+        std::vector<std::string> arguments{program, "--listen", "127.0.0.1:0", "--access-log", "off"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         pid_ = spawn(arguments, out[1], -1, {});
         ::close(out[1]);
