@@ -1,14 +1,22 @@
 // Load on kestrova-server over loopback: 2,000 score posts from 20 concurrent
-// clients, then the list page fetched again and again, and, as the peer in the
-// same run, nginx serving a saved copy of that page as a static file. Every
-// request is HTTP/1.0 on a fresh connection, as the game sends it. Prints
-// requests per second and p99 latency of each, and the server's figures as
-// ratios of nginx's. Bounded: a fixed number of requests, a 10-second limit on
-// each answer and 120 seconds on the whole run.
+// clients, then the list page fetched again and again, once against one
+// server on SQLite and once against two servers sharing one PostgreSQL
+// database (requests alternate between them, as a load balancer would send
+// them), and, as the peer in the same run, nginx serving a saved copy of that
+// page as a static file. Every request is HTTP/1.0 on a fresh connection, as
+// the game sends it; every server writes an access log to a file, nginx too.
+// Prints requests per second and p99 latency of each, and the servers'
+// figures as ratios of nginx's. Bounded: a fixed number of requests, a
+// 10-second limit on each answer and 120 seconds on the whole run.
 //
-//   server_bench [--server PATH] [--nginx PATH]
-#include "server/sqlitescorestore.h"
+// The PostgreSQL database is a throwaway cluster of its own, started with the
+// tests' script and durable (fsync on), as SQLite is; --postgresql URL uses an
+// existing database instead.
+//
+//   server_bench [--server PATH] [--nginx PATH] [--postgresql URL]
+#include "server/scorestore.h"
 #include "support/loopbackhttp.h"
+#include "support/scratchdatabase.h"
 
 #include <algorithm>
 #include <atomic>
@@ -16,7 +24,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <mutex>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -35,10 +45,15 @@ constexpr auto kRunLimit = std::chrono::seconds(120);
 
 const Clock::time_point benchStart = Clock::now();
 
+// Thrown to end the run; main() reports it after everything started here
+// has been stopped on the way out.
+struct GiveUp : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
 [[noreturn]] void giveUp(const std::string& why)
 {
-    std::fprintf(stderr, "server_bench: %s\n", why.c_str());
-    std::exit(1);
+    throw GiveUp(why);
 }
 
 struct Figures {
@@ -141,7 +156,7 @@ public:
                   "error_log " + prefix + "nginx-error.log;\n"
                   "events { worker_connections 1024; }\n"
                   "http {\n"
-                  "  access_log off;\n"
+                  "  access_log " + prefix + "nginx-access.log;\n"
                   "  types { text/html shtml html; }\n"
                   "  client_body_temp_path " + prefix + "nginx-body;\n"
                   "  proxy_temp_path " + prefix + "nginx-proxy;\n"
@@ -187,7 +202,119 @@ private:
 
 void printRow(const char* what, const Figures& figures)
 {
-    std::printf("%-34s %8d %10.0f %10.2f\n", what, figures.requests, figures.perSecond, figures.p99Ms);
+    std::printf("%-38s %8d %10.0f %10.2f\n", what, figures.requests, figures.perSecond, figures.p99Ms);
+}
+
+void printRatios(const char* what, const Figures& figures, const Figures& peer)
+{
+    std::printf("%-36s %.2fx the requests per second, %.2fx the p99 latency\n", what,
+                figures.perSecond / peer.perSecond, figures.p99Ms / peer.p99Ms);
+}
+
+const std::string kHost = "Host: localhost\r\n";
+
+struct Run {
+    Figures posts, pages;
+    std::int64_t stored = 0;
+    std::string page;
+};
+
+// Posts, then page fetches, spread over `ports` in turn; counts what the
+// database gained.
+Run loadServers(const std::vector<int>& ports, const std::string& database)
+{
+    const auto portFor = [&ports](int i) { return ports[static_cast<std::size_t>(i) % ports.size()]; };
+    Run run;
+    const std::int64_t before = kestrova::server::openScoreStore(database)->count();
+    run.posts = load(kPosts, [&](int i) {
+        const std::string query = "name=Player%20" + std::to_string(i % 97) + "&date=12%2F6%2F26&score=" +
+                                  std::to_string((i * 7919) % 2'000'001 - 1'000'000);
+        const kestrova::testing::Reply reply = httpGet(portFor(i), "/cgi-bin/kestrova.cgi?" + query);
+        return reply.status == 200 && !reply.body.empty();
+    });
+    run.stored = kestrova::server::openScoreStore(database)->count() - before;
+
+    run.page = httpGet(ports.front(), "/counter/kestrova.shtml", kHost).body;
+    run.pages = load(kPageFetches, [&](int i) {
+        const kestrova::testing::Reply reply = httpGet(portFor(i), "/counter/kestrova.shtml", kHost);
+        return reply.status == 200 && reply.body == run.page;
+    });
+    return run;
+}
+
+std::vector<std::string> serverOptions(const std::string& database, const std::filesystem::path& log)
+{
+    return {"--db", database, "--posts-per-minute", "0", "--access-log", log.string()};
+}
+
+int bench(const std::string& serverPath, const std::string& nginxPath, std::string postgresql,
+          const std::filesystem::path& folder)
+{
+    Run sqlite, shared;
+    Figures staticPages;
+    {
+        const std::string database = (folder / "scores.db").string();
+        kestrova::testing::ServerProcess server(serverPath, serverOptions(database, folder / "sqlite-access.log"));
+        sqlite = loadServers({server.port()}, database);
+        if (server.terminate() != 0)
+            giveUp("kestrova-server on SQLite did not stop cleanly");
+    }
+    {
+        std::unique_ptr<kestrova::testing::ThrowawayCluster> cluster;
+        if (postgresql.empty()) {
+            cluster = std::make_unique<kestrova::testing::ThrowawayCluster>(KESTROVA_PGCLUSTER_SCRIPT,
+                                                                            folder / "pgcluster", true);
+            postgresql = kestrova::testing::clusterUrl(
+                kestrova::testing::clusterSocketFolder(cluster->state()), "kestrova");
+        }
+        kestrova::testing::ServerProcess left(serverPath, serverOptions(postgresql, folder / "left-access.log"));
+        kestrova::testing::ServerProcess right(serverPath, serverOptions(postgresql, folder / "right-access.log"));
+        shared = loadServers({left.port(), right.port()}, postgresql);
+        // Both servers show the same list, whichever took the posts.
+        if (httpGet(right.port(), "/counter/kestrova.shtml", kHost).body != shared.page)
+            giveUp("the two servers on PostgreSQL show different lists");
+        if (left.terminate() != 0 || right.terminate() != 0)
+            giveUp("kestrova-server on PostgreSQL did not stop cleanly");
+    }
+    {
+        std::filesystem::create_directories(folder / "www" / "counter");
+        writeFile(folder / "www" / "counter" / "kestrova.shtml", sqlite.page);
+        std::filesystem::permissions(folder / "www", std::filesystem::perms::all &
+                                                         ~std::filesystem::perms::group_write &
+                                                         ~std::filesystem::perms::others_write);
+        const int nginxPort = freeLoopbackPort();
+        Nginx nginx(nginxPath, folder, folder / "www", nginxPort);
+        staticPages = load(kPageFetches, [nginxPort, &sqlite](int) {
+            const kestrova::testing::Reply reply = httpGet(nginxPort, "/counter/kestrova.shtml", kHost);
+            return reply.status == 200 && reply.body == sqlite.page;
+        });
+    }
+
+    std::printf("list page: %zu bytes (SQLite), %zu bytes (PostgreSQL)\n", sqlite.page.size(), shared.page.size());
+    std::printf("%-38s %8s %10s %10s\n", "HTTP/1.0, 20 clients, loopback", "requests", "req/s", "p99 ms");
+    printRow("SQLite, 1 server: score posts", sqlite.posts);
+    printRow("SQLite, 1 server: list page", sqlite.pages);
+    printRow("PostgreSQL, 2 servers: score posts", shared.posts);
+    printRow("PostgreSQL, 2 servers: list page", shared.pages);
+    printRow("nginx, the same page as a file", staticPages);
+    std::printf("posts stored: %lld of %d on SQLite, %lld of %d on PostgreSQL\n", static_cast<long long>(sqlite.stored),
+                kPosts, static_cast<long long>(shared.stored), kPosts);
+    printRatios("SQLite list page vs nginx:", sqlite.pages, staticPages);
+    printRatios("PostgreSQL list page vs nginx:", shared.pages, staticPages);
+    printRatios("SQLite score posts vs nginx:", sqlite.posts, staticPages);
+    printRatios("PostgreSQL score posts vs nginx:", shared.posts, staticPages);
+
+    const int failures = sqlite.posts.failures + sqlite.pages.failures + shared.posts.failures +
+                         shared.pages.failures + staticPages.failures;
+    if (overTime)
+        std::fprintf(stderr, "server_bench: the run passed its limit of %lld seconds\n",
+                     static_cast<long long>(kRunLimit.count()));
+    if (failures != 0 || sqlite.stored != kPosts || shared.stored != kPosts) {
+        std::fprintf(stderr, "server_bench: %d requests failed; %lld and %lld of %d posts stored\n", failures,
+                     static_cast<long long>(sqlite.stored), static_cast<long long>(shared.stored), kPosts);
+        return 1;
+    }
+    return 0;
 }
 
 } // namespace
@@ -196,79 +323,38 @@ int main(int argc, char** argv)
 {
     std::string serverPath = KESTROVA_SERVER_PATH;
     std::string nginxPath;
+    std::string postgresql;
+    bool badUsage = argc % 2 == 0;   // every option takes a value
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string option = argv[i];
         if (option == "--server")
             serverPath = argv[i + 1];
         else if (option == "--nginx")
             nginxPath = argv[i + 1];
+        else if (option == "--postgresql")
+            postgresql = argv[i + 1];
         else
-            giveUp("usage: server_bench [--server PATH] [--nginx PATH]");
+            badUsage = true;
     }
-    nginxPath = findNginx(nginxPath);
+    if (badUsage) {
+        std::fprintf(stderr, "usage: server_bench [--server PATH] [--nginx PATH] [--postgresql URL]\n");
+        return 2;
+    }
 
     std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        giveUp("cannot make a temporary folder");
+    if (!::mkdtemp(pattern.data())) {
+        std::fprintf(stderr, "server_bench: cannot make a temporary folder\n");
+        return 1;
+    }
     const std::filesystem::path folder = pattern;
     // nginx's workers may run as another user and must reach the page.
     ::chmod(folder.c_str(), 0755);
-    const std::string database = (folder / "scores.db").string();
-
-    Figures posts, pages, staticPages;
-    std::int64_t stored = 0;
-    {
-        kestrova::testing::ServerProcess server(serverPath, {"--db", database});
-        const int port = server.port();
-
-        posts = load(kPosts, [port](int i) {
-            const std::string query = "name=Player%20" + std::to_string(i % 97) + "&date=12%2F6%2F26&score=" +
-                                      std::to_string((i * 7919) % 2'000'001 - 1'000'000);
-            const kestrova::testing::Reply reply = httpGet(port, "/cgi-bin/kestrova.cgi?" + query);
-            return reply.status == 200 && !reply.body.empty();
-        });
-        stored = kestrova::server::SqliteScoreStore(database).count();
-
-        const std::string page = httpGet(port, "/counter/kestrova.shtml").body;
-        pages = load(kPageFetches, [port, &page](int) {
-            const kestrova::testing::Reply reply = httpGet(port, "/counter/kestrova.shtml");
-            return reply.status == 200 && reply.body == page;
-        });
-        if (server.terminate() != 0)
-            giveUp("kestrova-server did not stop cleanly");
-
-        std::filesystem::create_directories(folder / "www" / "counter");
-        writeFile(folder / "www" / "counter" / "kestrova.shtml", page);
-        std::filesystem::permissions(folder / "www", std::filesystem::perms::all & ~std::filesystem::perms::group_write &
-                                                        ~std::filesystem::perms::others_write);
-        const int nginxPort = freeLoopbackPort();
-        Nginx nginx(nginxPath, folder, folder / "www", nginxPort);
-        staticPages = load(kPageFetches, [nginxPort, &page](int) {
-            const kestrova::testing::Reply reply = httpGet(nginxPort, "/counter/kestrova.shtml");
-            return reply.status == 200 && reply.body == page;
-        });
-        std::printf("list page: %zu bytes\n", page.size());
+    int result = 1;
+    try {
+        result = bench(serverPath, findNginx(nginxPath), postgresql, folder);
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "server_bench: %s\n", error.what());
     }
     std::filesystem::remove_all(folder);
-
-    std::printf("%-34s %8s %10s %10s\n", "HTTP/1.0, 20 clients, loopback", "requests", "req/s", "p99 ms");
-    printRow("kestrova-server score posts", posts);
-    printRow("kestrova-server list page", pages);
-    printRow("nginx, the same page as a file", staticPages);
-    std::printf("posts stored: %lld of %d\n", static_cast<long long>(stored), kPosts);
-    std::printf("list page vs nginx: %.2fx the requests per second, %.2fx the p99 latency\n",
-                pages.perSecond / staticPages.perSecond, pages.p99Ms / staticPages.p99Ms);
-    std::printf("score posts vs nginx: %.2fx the requests per second, %.2fx the p99 latency\n",
-                posts.perSecond / staticPages.perSecond, posts.p99Ms / staticPages.p99Ms);
-
-    const int failures = posts.failures + pages.failures + staticPages.failures;
-    if (overTime)
-        std::fprintf(stderr, "server_bench: the run passed its limit of %lld seconds\n",
-                     static_cast<long long>(kRunLimit.count()));
-    if (failures != 0 || stored != kPosts) {
-        std::fprintf(stderr, "server_bench: %d requests failed, %lld of %d posts stored\n", failures,
-                     static_cast<long long>(stored), kPosts);
-        return 1;
-    }
-    return 0;
+    return result;
 }

@@ -74,8 +74,13 @@ case "$action" in
     mkdir -p "$state"
     stop_cluster
     bindir=$(find_bindir)
-    # A short path: a unix socket's whole path must fit in 107 bytes.
-    folder=$(mktemp -d "${TMPDIR:-/tmp}/kestrova-pg-XXXXXX")
+    # A unix socket's whole path must fit in 107 bytes, and the owner must be
+    # able to reach the folder: else /tmp.
+    base=${TMPDIR:-/tmp}
+    if [ ${#base} -gt 64 ] || ! as_owner test -x "$base" -a -w "$base"; then
+      base=/tmp
+    fi
+    folder=$(mktemp -d "$base/kestrova-pg-XXXXXX")
     echo "$folder" >"$state/cluster"
     if [ "$(id -u)" -eq 0 ]; then
       chown nobody: "$folder"

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -62,7 +63,9 @@ inline int exitCodeOf(int status)
 inline ProgramRun runProgram(const std::vector<std::string>& arguments, const std::filesystem::path& cwd = {})
 {
     int out[2], err[2];
-    if (::pipe(out) != 0 || ::pipe(err) != 0)
+    // Close-on-exec: otherwise a daemon the program leaves running (a
+    // database server) would hold the pipes open and the reads never end.
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
     const pid_t pid = spawn(arguments, out[1], err[1], cwd);
     ::close(out[1]);
@@ -127,7 +130,7 @@ public:
     ServerProcess(const std::string& program, const std::vector<std::string>& options)
     {
         int out[2];
-        if (::pipe(out) != 0)
+        if (::pipe2(out, O_CLOEXEC) != 0)
             throw std::runtime_error("pipe failed");
         // Its stdout is read up to the announcement only: the access log
         // goes there only when `options` ask for it.
