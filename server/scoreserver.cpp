@@ -190,11 +190,14 @@ void ScoreServer::answerPost(const httplib::Request& request, httplib::Response&
         admission = limiter_.admit(limitKey(clientOf(request)), PostLimiter::Clock::now());
     }
     if (!admission.admitted) {
+        const auto counted = [](int count, const char* what) {
+            return std::to_string(count) + " " + what + (count == 1 ? "" : "s");
+        };
         response.set_header("Retry-After", std::to_string(admission.retryAfterSeconds));
         return answerText(response, 429,
-                          "Too many requests: at most " + std::to_string(rules_.postLimit.perMinute) +
-                              " scores a minute from one address; try again in " +
-                              std::to_string(admission.retryAfterSeconds) + " seconds");
+                          "Too many requests: at most " + counted(rules_.postLimit.perMinute, "score") +
+                              " a minute from one address; try again in " +
+                              counted(admission.retryAfterSeconds, "second"));
     }
     try {
         store_.add(*post.entry);
