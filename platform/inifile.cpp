@@ -51,14 +51,14 @@ bool sameName(std::string_view a, std::string_view b)
     return true;
 }
 
-std::vector<Line> splitLines(const std::string& content)
+std::vector<Line> splitLines(std::string_view content)
 {
     std::vector<Line> lines;
     std::size_t start = 0;
     while (start < content.size()) {
         const std::size_t newline = content.find('\n', start);
         if (newline == std::string::npos) {
-            lines.push_back({content.substr(start), ""});
+            lines.push_back({std::string(content.substr(start)), ""});
             break;
         }
         std::size_t textEnd = newline;
@@ -67,7 +67,7 @@ std::vector<Line> splitLines(const std::string& content)
             --textEnd;
             end = "\r\n";
         }
-        lines.push_back({content.substr(start, textEnd - start), std::move(end)});
+        lines.push_back({std::string(content.substr(start, textEnd - start)), std::move(end)});
         start = newline + 1;
     }
     return lines;
@@ -81,6 +81,13 @@ std::string joinLines(const std::vector<Line>& lines)
         out += line.end;
     }
     return out;
+}
+
+// Gives the file's last line a line end. A lone CR at its end stays part of its text
+// only when a whole CR LF follows, since CR LF together would end the line there.
+void endLastLine(Line& line, std::string_view lineEnd)
+{
+    line.end = !line.text.empty() && line.text.back() == '\r' ? "\r\n" : lineEnd;
 }
 
 // A section header's name, if the line is one.
@@ -180,12 +187,17 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const
 {
     const std::optional<std::string> content = readFile(path_);
-    if (!content)
-        return std::string(defaultValue);
-    const std::vector<Line> lines = splitLines(*content);
+    std::optional<std::string> value = content ? findValue(*content, section, key) : std::nullopt;
+    return value ? std::move(*value) : std::string(defaultValue);
+}
+
+std::optional<std::string> IniFile::findValue(std::string_view content, std::string_view section,
+                                              std::string_view key)
+{
+    const std::vector<Line> lines = splitLines(content);
     const auto index = findKey(lines, section, key);
     if (!index)
-        return std::string(defaultValue);
+        return std::nullopt;
     const std::string& text = lines[*index].text;
     return std::string(valueOf(text, keyOf(text)->first));
 }
@@ -240,24 +252,35 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
 {
     const auto fail = [this] { throw IniFileError("Unable to write to " + fullPathText(path_)); };
 
-    std::string cleanValue(value);
-    for (char& c : cleanValue) {
-        if (c == '\r' || c == '\n')
-            c = ' ';
-    }
-
-    std::vector<Line> lines;
+    std::string content;
     std::error_code ec;
     const bool exists = std::filesystem::exists(path_, ec);
     if (ec)
         fail();
     if (exists) {
         // A file that is there but cannot be read must not be replaced by one key.
-        const std::optional<std::string> content = readFile(path_);
-        if (!content)
+        std::optional<std::string> read = readFile(path_);
+        if (!read)
             fail();
-        lines = splitLines(*content);
+        content = std::move(*read);
     }
+    try {
+        replaceFileDurably(path_, withValue(content, section, key, value));
+    } catch (const FileReplaceError&) {
+        fail();
+    }
+}
+
+std::string IniFile::withValue(std::string_view content, std::string_view section,
+                               std::string_view key, std::string_view value)
+{
+    std::string cleanValue(value);
+    for (char& c : cleanValue) {
+        if (c == '\r' || c == '\n')
+            c = ' ';
+    }
+
+    std::vector<Line> lines = splitLines(content);
 
     std::string lineEnd(nativeLineEnd);
     for (const Line& line : lines) {
@@ -285,22 +308,18 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
                     insertAt = i + 1;
             }
             if (lines[insertAt - 1].end.empty()) // only the file's last line lacks one
-                lines[insertAt - 1].end = lineEnd;
+                endLastLine(lines[insertAt - 1], lineEnd);
             lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(insertAt),
                          Line{std::move(newLine), lineEnd});
         } else {
             if (!lines.empty() && lines.back().end.empty())
-                lines.back().end = lineEnd;
+                endLastLine(lines.back(), lineEnd);
             lines.push_back({"[" + std::string(section) + "]", lineEnd});
             lines.push_back({std::move(newLine), lineEnd});
         }
     }
 
-    try {
-        replaceFileDurably(path_, joinLines(lines));
-    } catch (const FileReplaceError&) {
-        fail();
-    }
+    return joinLines(lines);
 }
 
 void IniFile::writeInteger(std::string_view section, std::string_view key, int value)

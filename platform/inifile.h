@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -45,6 +46,13 @@ public:
 
     // The number parser of readInteger, for callers with a value already in hand.
     static bool parseInteger(std::string_view text, int& result);
+
+    // The rules of readString and writeString on a file's contents in hand. findValue
+    // gives nothing for a missing section or key; withValue gives the whole new contents.
+    static std::optional<std::string> findValue(std::string_view content, std::string_view section,
+                                                std::string_view key);
+    static std::string withValue(std::string_view content, std::string_view section,
+                                 std::string_view key, std::string_view value);
 
 private:
     std::filesystem::path path_;

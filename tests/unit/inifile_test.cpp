@@ -184,6 +184,25 @@ TEST(IniFile, JunkLongLinesAndLineBreaksInValuesAreHandledSafely)
     EXPECT_EQ(ini.readString("kestrova", "Name", ""), "two  lines");
 }
 
+TEST(IniFile, ALastLineEndingInALoneCarriageReturnKeepsItsValueWhenTheFileGrows)
+{
+    // The line gets a line end for the key that follows it; CR followed by LF would
+    // end the line there and cut the CR off its value.
+    TempFolder folder;
+    writeBytes(folder / "k.ini", "[kestrova]\nTop=1\r");
+    IniFile ini(folder / "k.ini");
+    ini.writeString("kestrova", "Name", "Ann");
+    EXPECT_EQ(ini.readString("kestrova", "Top", ""), "1\r");
+    EXPECT_EQ(ini.readInteger("kestrova", "Top", 3), 3);
+    ini.writeString("other", "k", "v");
+    EXPECT_EQ(ini.readString("kestrova", "Name", ""), "Ann");
+    EXPECT_EQ(ini.readString("other", "k", ""), "v");
+
+    writeBytes(folder / "k.ini", "[kestrova]\nTop=1\r");
+    ini.writeString("other", "k", "v");
+    EXPECT_EQ(ini.readString("kestrova", "Top", ""), "1\r");
+}
+
 TEST(IniFile, AFailedWriteGivesTheExactErrorAndLeavesTheFileAsItWas)
 {
     TempFolder folder;
