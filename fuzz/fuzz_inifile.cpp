@@ -21,11 +21,9 @@ bool isBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string_view trimmed(std::string_view s)
 {
-    while (!s.empty() && isBlank(s.front()))
-        s.remove_prefix(1);
-    while (!s.empty() && isBlank(s.back()))
-        s.remove_suffix(1);
-    return s;
+    const std::size_t first = s.find_first_not_of(" \t");
+    return first == std::string_view::npos ? std::string_view()
+                                           : s.substr(first, s.find_last_not_of(" \t") - first + 1);
 }
 
 // A name a program would give: printable, not starting or ending with a blank, and
