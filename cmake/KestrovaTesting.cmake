@@ -39,7 +39,15 @@ function(kestrova_add_test)
   else()
     target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main)
     gtest_discover_tests(${T_NAME}
-      PROPERTIES ${T_PROPERTIES} TIMEOUT ${KESTROVA_TEST_TIMEOUT} ENVIRONMENT "${KESTROVA_TEST_ENV}"
-      DISCOVERY_TIMEOUT 60)
+      PROPERTIES ${T_PROPERTIES} TIMEOUT ${KESTROVA_TEST_TIMEOUT} DISCOVERY_TIMEOUT 60)
+    # gtest_discover_tests hands a list-valued property on as separate words, so only
+    # the first variable would arrive; this file sets them all once the tests are known.
+    set(env_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_environment.cmake)
+    file(CONFIGURE OUTPUT ${env_file} CONTENT [=[
+if(@T_NAME@_TESTS)
+  set_tests_properties(${@T_NAME@_TESTS} PROPERTIES ENVIRONMENT "@KESTROVA_TEST_ENV@")
+endif()
+]=] @ONLY)
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${env_file})
   endif()
 endfunction()
