@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdint>
 #include <random>
 #include <set>
 #include <thread>
@@ -31,20 +32,41 @@ using testing::writeBytes;
 
 constexpr int kKills = 200;
 
-// Starts the program, lets it run for a random moment, kills it and reaps it.
-// True when the kill, not the program, ended it.
-bool runAndKill(const std::vector<std::string>& arguments, std::mt19937& random)
+pid_t spawn(const std::vector<std::string>& arguments)
 {
     std::vector<char*> argv;
     for (const std::string& argument : arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
     pid_t pid = 0;
-    if (::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) != 0)
+    return ::posix_spawn(&pid, argv[0], nullptr, nullptr, argv.data(), environ) == 0 ? pid : -1;
+}
+
+// The span over which kills are spread: from before the program's first save to
+// well after it. A run with one save is timed first, since starting a process
+// takes far longer on a loaded machine or in an instrumented build.
+std::chrono::microseconds killSpan(const std::vector<std::string>& oneSaveRun)
+{
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = spawn(oneSaveRun);
+    int status = 0;
+    if (pid > 0)
+        ::waitpid(pid, &status, 0);
+    const auto oneRun = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start);
+    return oneRun * 3 / 2 + std::chrono::milliseconds(80);
+}
+
+// Starts the program, lets it run for a random moment within `span`, kills it
+// and reaps it. True when the kill, not the program, ended it.
+bool runAndKill(const std::vector<std::string>& arguments, std::chrono::microseconds span, std::mt19937& random)
+{
+    const pid_t pid = spawn(arguments);
+    if (pid <= 0)
         return false;
     // The moment of the kill is what is tested: a random one, from before the
     // first save to many saves in.
-    std::this_thread::sleep_for(std::chrono::microseconds(std::uniform_int_distribution(0, 80000)(random)));
+    std::this_thread::sleep_for(
+        std::chrono::microseconds(std::uniform_int_distribution<std::int64_t>(0, span.count())(random)));
     ::kill(pid, SIGKILL);
     int status = 0;
     ::waitpid(pid, &status, 0);
@@ -75,11 +97,13 @@ TEST(CrashInjection, AKilledSettingsSaveLeavesTheOldFileOrTheNewOne)
     const auto file = folder / "kestrova.ini";
     writeBytes(file, testing::settingsAfterSave(0));
     std::mt19937 random(20261208);
+    TempFolder scratch;
+    const auto span = killSpan({KESTROVA_CRASH_SAVER_PATH, "ini", (scratch / "k.ini").string(), "1", "1"});
     std::set<long> seen{0};
     long next = 1;
     int kills = 0;
     for (int round = 0; round < kKills; ++round) {
-        kills += runAndKill({KESTROVA_CRASH_SAVER_PATH, "ini", file.string(), std::to_string(next)}, random);
+        kills += runAndKill({KESTROVA_CRASH_SAVER_PATH, "ini", file.string(), std::to_string(next)}, span, random);
         const std::string text = readBytes(file);
         const long n = saveNumberOf(IniFile(file).readString("kestrova", "Counter", ""));
         ASSERT_GE(n, 0) << "round " << round << ": not a complete settings file:\n" << text;
@@ -103,10 +127,12 @@ TEST(CrashInjection, AKilledTallySaveLeavesTheOldFileOrTheNewOne)
     const auto file = folder / "kestrovatally.tld";
     TallyFile(file).save(testing::tallyOfSave(0));
     std::mt19937 random(8122026);
+    TempFolder scratch;
+    const auto span = killSpan({KESTROVA_CRASH_SAVER_PATH, "tally", (scratch / "t.tld").string(), "1", "1"});
     std::set<long> seen;
     long next = 1;
     for (int round = 0; round < kKills; ++round) {
-        runAndKill({KESTROVA_CRASH_SAVER_PATH, "tally", file.string(), std::to_string(next)}, random);
+        runAndKill({KESTROVA_CRASH_SAVER_PATH, "tally", file.string(), std::to_string(next)}, span, random);
         StringGrid grid;
         const std::optional<std::string> error = TallyFile(file).load(grid);
         ASSERT_FALSE(error) << "round " << round << ": " << *error;
@@ -135,10 +161,12 @@ TEST(CrashInjection, AKilledContainerToolLeavesTheOldOutputOrTheNewOne)
     writeBytes(folder / "second", second);
     const auto out = folder / "out.wrzl";
 
+    TempFolder scratch;
+    const auto span = killSpan({KESTROVA_WRZL_PATH, "pack", (folder / "first").string(), (scratch / "o").string()});
     std::set<std::string> seen;
     for (int round = 0; round < kKills; ++round) {
         const char* input = round % 2 ? "second" : "first";
-        runAndKill({KESTROVA_WRZL_PATH, "pack", (folder / input).string(), out.string()}, random);
+        runAndKill({KESTROVA_WRZL_PATH, "pack", (folder / input).string(), out.string()}, span, random);
         if (!std::filesystem::exists(out))
             continue;   // killed before the first pack completed
         Tlzrw1 container;
