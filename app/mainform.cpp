@@ -692,6 +692,9 @@ void Tmain::resizeEvent(QResizeEvent* event)
 void Tmain::closeForTermination()
 {
     terminating_ = true;
+    // A move or resize that the window system reported just before the signal
+    // may still wait in the queue; the bounds saved must include it.
+    QCoreApplication::processEvents();
     close();
 }
 

@@ -29,6 +29,8 @@ set(KESTROVA_TEST_ENV
   KESTROVA_NO_AUDIO=1
   ${KESTROVA_SANITIZER_ENV})
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/xdg-runtime)
+# Qt warns about a runtime folder that others may read.
+file(CHMOD ${CMAKE_BINARY_DIR}/xdg-runtime DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
 
 function(kestrova_add_test)
   cmake_parse_arguments(T "QT" "NAME" "SOURCES;LIBS;PROPERTIES" ${ARGN})
