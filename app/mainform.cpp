@@ -1,5 +1,7 @@
 #include "app/mainform.h"
 
+#include "app/dealinsight.h"
+#include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
 #include "platform/inifile.h"
@@ -13,7 +15,9 @@
 #include "ui/aboutform.h"
 #include "ui/artwork.h"
 #include "ui/cardimages.h"
+#include "ui/dealnumberdialog.h"
 #include "ui/flatpanel.h"
+#include "ui/hintmarker.h"
 #include "ui/lbbackground.h"
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
@@ -93,10 +97,12 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
         QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Kestrova"), message, QMessageBox::Ok, this);
         box.exec();
     };
+    askDeal_ = [this] { return DealNumberDialog::ask(game_.dealNumber(), this); };
     setWindowTitle(QStringLiteral("Kestrova"));
     setFont(houseFont(11));
     createBoard();
     createOverlayPanels();
+    createInsightControls();
     createActions();
     createMenus();
     FormCreate();
@@ -299,6 +305,48 @@ void Tmain::createUpdatePanel(QWidget* board)
     progress->resize(327, 20);
 }
 
+// The deal number above the board, the verdict beside "Cards Left", the best
+// score on both end panels and the hint's ring: all in places that no other
+// control uses, so that nothing else moves.
+void Tmain::createInsightControls()
+{
+    const QFont font = houseFont(13);
+    label_deal = makeLabel(panel_board, QStringLiteral("label_deal"), {452, 14}, font, Qt::white);
+    label_deal->setAlignment(Qt::AlignRight | Qt::AlignTop);
+    label_deal->resize(300, QFontMetrics(font).height());   // ends where the board ends
+
+    // Small, on the baseline of "Cards Left", clear of its widest text.
+    const QFont verdictFont = houseFont(11);
+    const QFont cardsLeftFont = label_cardsleft->font();
+    const int verdictLeft = label_cardsleft->x() + QFontMetrics(cardsLeftFont).horizontalAdvance(
+                                                       QStringLiteral("Cards Left: 23")) + 8;
+    const int verdictTop = label_cardsleft->y() + QFontMetrics(cardsLeftFont).ascent()
+                           - QFontMetrics(verdictFont).ascent();
+    label_verdict = makeLabel(panel_board1, QStringLiteral("label_verdict"), {verdictLeft, verdictTop}, verdictFont,
+                              Qt::white);
+    label_verdict->stackUnder(panel_name);
+    label_verdict->hide();
+
+    // Between the title and the buttons of the lost panel; right of CANCEL on
+    // the cleared one.
+    const QFont bestFont = houseFont(11);
+    label_bestlost = makeLabel(panel_lost, QStringLiteral("label_bestlost"), {1, 34}, bestFont, Qt::white);
+    label_bestlost->setGeometry(1, 34, 327, 17);
+    label_bestlost->setAlignment(Qt::AlignCenter);
+    label_bestcleared = makeLabel(panel_cleared, QStringLiteral("label_bestcleared"), {226, 183}, bestFont,
+                                  Qt::white);
+    label_bestcleared->setGeometry(226, 183, 102, 40);
+    label_bestcleared->setAlignment(Qt::AlignCenter);
+    label_bestcleared->stackUnder(panel_wait);
+
+    hintMarker_ = new HintMarker(panel_board1);
+    insight_ = std::make_unique<DealInsight>();
+    connect(insight_.get(), &DealInsight::verdictChanged, this, &Tmain::showInsight);
+    connect(insight_.get(), &DealInsight::dealBestScoreFound, this, &Tmain::showInsight);
+    connect(insight_.get(), &DealInsight::hintFound, this, &Tmain::showHint);
+    connect(insight_.get(), &DealInsight::hintWithdrawn, hintMarker_, &HintMarker::withdraw);
+}
+
 void Tmain::createActions()
 {
     auto makeAction = [this](const QString& name, const QString& caption) {
@@ -309,9 +357,14 @@ void Tmain::createActions()
     StartGame1 = makeAction(QStringLiteral("StartGame1"), QStringLiteral("Start New Game"));
     StartGame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     connect(StartGame1, &QAction::triggered, this, &Tmain::StartGame1Click);
+    SelectDeal1 = makeAction(QStringLiteral("SelectDeal1"), QStringLiteral("Select Deal..."));
+    connect(SelectDeal1, &QAction::triggered, this, &Tmain::SelectDeal1Click);
     Undo1 = makeAction(QStringLiteral("Undo1"), QStringLiteral("Undo"));
     Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
     connect(Undo1, &QAction::triggered, this, &Tmain::button_undoClick);
+    Hint1 = makeAction(QStringLiteral("Hint1"), QStringLiteral("Hint"));
+    Hint1->setShortcut(QKeySequence(Qt::Key_H));
+    connect(Hint1, &QAction::triggered, this, &Tmain::Hint1Click);
     Exit1 = makeAction(QStringLiteral("Exit1"), QStringLiteral("Exit"));
     connect(Exit1, &QAction::triggered, this, &Tmain::Exit1Click);
 
@@ -327,6 +380,9 @@ void Tmain::createActions()
     updatecheck->setCheckable(true);
     updatecheck->setChecked(true);
     connect(updatecheck, &QAction::triggered, this, &Tmain::updatecheckClick);
+    ShowWinnability1 = makeAction(QStringLiteral("ShowWinnability1"), QStringLiteral("Show Winnability"));
+    ShowWinnability1->setCheckable(true);
+    connect(ShowWinnability1, &QAction::triggered, this, &Tmain::ShowWinnability1Click);
 
     TallyList1 = makeAction(QStringLiteral("TallyList1"), QStringLiteral("Tally List"));
     connect(TallyList1, &QAction::triggered, this, &Tmain::TallyList1Click);
@@ -353,8 +409,10 @@ void Tmain::createMenus()
 
     QMenu* file1 = addMenu(QStringLiteral("file1"), QStringLiteral("Game"));
     file1->addAction(StartGame1);
+    file1->addAction(SelectDeal1);
     addSeparator(file1, QStringLiteral("N3"));
     file1->addAction(Undo1);
+    file1->addAction(Hint1);
     addSeparator(file1, QStringLiteral("N1"));
     file1->addAction(Exit1);
 
@@ -363,6 +421,7 @@ void Tmain::createMenus()
     Options1->addAction(ResetScreenLocation1);
     Options1->addAction(ChangeName1);
     Options1->addAction(updatecheck);
+    Options1->addAction(ShowWinnability1);
 
     QMenu* View1 = addMenu(QStringLiteral("View1"), QStringLiteral("View"));
     View1->addAction(TallyList1);
@@ -400,6 +459,11 @@ void Tmain::showBoard()
     setAutoSizedText(label_cardsleft, QString::fromStdString(game_.cardsLeftText()));
     button_undo->setVisible(game_.undoButtonVisible());
     Undo1->setEnabled(game_.undoMenuEnabled());
+
+    const std::optional<std::uint32_t> dealNumber = game_.dealNumber();
+    label_deal->setText(dealNumber ? QStringLiteral("Deal %1").arg(*dealNumber) : QString());
+    insight_->setPosition(Position::of(game_));
+    showInsight();
 }
 
 void Tmain::button_startClick()
@@ -775,6 +839,52 @@ void Tmain::showClearedPanel(const std::string& title, const std::string& scoreT
     button_sendscore->show();
     panel_cleared->show();
     panel_cleared->raise();
+}
+
+// Played with the generator set to the number for its shuffle only: the run's
+// own sequence then goes on as if this deal had not been drawn from it.
+void Tmain::SelectDeal1Click()
+{
+    const std::optional<std::uint32_t> number = askDeal_();
+    if (!number)
+        return;
+    const std::uint32_t ongoing = random_.state();
+    random_.setState(*number);
+    button_startClick();
+    random_.setState(ongoing);
+}
+
+void Tmain::Hint1Click()
+{
+    insight_->requestHint();
+}
+
+void Tmain::showHint(Move move)
+{
+    hintMarker_->showOn(move.isStock() ? image_stock : cardControls_[move.slot]);
+}
+
+// The option is kept for the run only: the settings file keeps exactly its
+// own keys.
+void Tmain::ShowWinnability1Click()
+{
+    showInsight();
+}
+
+void Tmain::showInsight()
+{
+    const bool shown = ShowWinnability1 && ShowWinnability1->isChecked();
+    const std::optional<bool> winnable = insight_->winnable();
+    setAutoSizedText(label_verdict, !winnable ? QString()
+                                    : *winnable ? QStringLiteral("Winnable")
+                                                : QStringLiteral("Not winnable"));
+    label_verdict->setVisible(shown);
+
+    const std::optional<int> best = insight_->dealBestScore();
+    for (QLabel* label : {label_bestlost, label_bestcleared}) {
+        label->setText(best ? QStringLiteral("Best possible: %1").arg(*best) : QString());
+        label->setVisible(shown);
+    }
 }
 
 } // namespace kestrova

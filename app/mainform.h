@@ -4,15 +4,18 @@
 
 #include "game/gamehost.h"
 #include "game/gametable.h"
+#include "game/move.h"
 
 #include <QMainWindow>
 #include <QPixmap>
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
 
 class QAction;
 class QLabel;
@@ -21,6 +24,8 @@ class QTimer;
 namespace kestrova {
 
 class CardImages;
+class DealInsight;
+class HintMarker;
 class NamedMutex;
 class NameEdit;
 class PictureControl;
@@ -71,6 +76,9 @@ public:
     void Help2Click();
     void About1Click();
     void Exit1Click();
+    void SelectDeal1Click();
+    void Hint1Click();
+    void ShowWinnability1Click();
 
     // GameHost
     void playsounds(std::string_view name) override;
@@ -99,6 +107,9 @@ public:
     // Where plain messages go ("Posting Failed."); a modal box by default.
     using MessageReporter = std::function<void(const QString& message)>;
     void setMessageReporter(MessageReporter reporter) { showMessage_ = std::move(reporter); }
+    // Where "Select Deal..." asks for a deal number (none: cancelled); a dialog by default.
+    using DealAsker = std::function<std::optional<std::uint32_t>()>;
+    void setDealAsker(DealAsker asker) { askDeal_ = std::move(asker); }
 
     // The window's outer bounds, frame included, as the settings file keeps them.
     QRect outerBounds() const;
@@ -123,6 +134,7 @@ private:
     void createLostPanel(QWidget* board);
     void createClearedPanel(QWidget* board);
     void createUpdatePanel(QWidget* board);
+    void createInsightControls();
     void createActions();
     void createMenus();
     void showBoard();
@@ -130,6 +142,8 @@ private:
     void fitToFrame();
     void saveTally();
     void scorePosted();
+    void showHint(Move move);
+    void showInsight();
 
     std::unique_ptr<NamedMutex> mutex_;
     int savedleft = 3;
@@ -141,11 +155,13 @@ private:
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
     MessageReporter showMessage_;
+    DealAsker askDeal_;
 
     Random& random_;
     SoundSink& sounds_;
     GameTable game_;
     std::unique_ptr<CardImages> cards_;
+    std::unique_ptr<DealInsight> insight_;
 
     QWidget* clientArea_ = nullptr;
     TLbBackground* LbBackground1 = nullptr;
@@ -160,6 +176,9 @@ private:
     QLabel* label_cardsleft = nullptr;
     PictureControl* button_start = nullptr;
     PictureControl* button_undo = nullptr;
+    QLabel* label_deal = nullptr;
+    QLabel* label_verdict = nullptr;
+    HintMarker* hintMarker_ = nullptr;
 
     TFlatPanel* panel_name = nullptr;
     NameEdit* edit_aname = nullptr;
@@ -175,8 +194,13 @@ private:
     int postingcountdown_ = 0;   // ticks left before a score post counts as failed
     int dotcount_ = 0;           // dots behind the wait text, 1 to 5
     TFlatPanel* panel_update = nullptr;
+    QLabel* label_bestlost = nullptr;
+    QLabel* label_bestcleared = nullptr;
 
     QAction* StartGame1 = nullptr;
+    QAction* SelectDeal1 = nullptr;
+    QAction* Hint1 = nullptr;
+    QAction* ShowWinnability1 = nullptr;
     QAction* Undo1 = nullptr;
     QAction* Exit1 = nullptr;
     QAction* PlaySounds1 = nullptr;

@@ -44,6 +44,7 @@ bool GameTable::checkforplayable() const
 void GameTable::button_startClick()
 {
     resetForNewGame();
+    dealNumber_ = random_.state();
     shufflecards();
     host_.playsounds("startgame");
     host_.showGreeting("Good Luck " + host_.playerName());
@@ -52,6 +53,7 @@ void GameTable::button_startClick()
 void GameTable::startWithDeck(const Deck& deck)
 {
     resetForNewGame();
+    dealNumber_.reset();
     deck_ = deck;
     deal();
     host_.playsounds("startgame");

@@ -7,7 +7,9 @@
 #include "game/tableau.h"
 
 #include <array>
+#include <cstdint>
 #include <deque>
+#include <optional>
 #include <string>
 
 namespace kestrova {
@@ -37,6 +39,11 @@ public:
 
     // The state as one journal line, exactly as the next move would write it.
     std::string currentRecord() const;
+
+    // The generator's state just before this game's shuffle: set back to it,
+    // the generator deals the same cards again. None for a game started with a
+    // given deck, and before the first game.
+    std::optional<std::uint32_t> dealNumber() const { return dealNumber_; }
 
     // What the board shows.
     bool gameon() const { return gameon_; }
@@ -74,6 +81,7 @@ private:
     GameHost& host_;
 
     Deck deck_{};
+    std::optional<std::uint32_t> dealNumber_;
     std::array<JournalRecord::Slot, kSlotCount + 1> slots_{};
     CoverTable covers_;
     int dealpos_ = 0;

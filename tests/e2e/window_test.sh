@@ -42,6 +42,7 @@ name_done=($((board_x + 205 + 99 + 63)) $((board_y + 96 + 106 + 20)))
 options_menu=(72 8)
 # Stock, discard and "Cards Left": what a stock turn changes and its undo restores.
 turn_area="170x125+$((board_x + 287))+$((board_y + 319))"
+board_area="737x448+$board_x+$board_y"
 
 start_game() {
   "$game" &
@@ -57,12 +58,13 @@ stop_game() {
   [ "$status" -eq 0 ] || fail "the game exited with $status"
 }
 
-shoot() { import -window "$window" -crop "$turn_area" +repage "$1"; }
+shoot() { import -window "$window" -crop "${2:-$turn_area}" +repage "$1"; }
 
-# Waits (bounded) until the area differs from the picture $1, into $2.
+# Waits (bounded) until the area ($3, else the turn area) differs from the
+# picture $1, into $2.
 wait_for_change() {
   for _ in $(seq 50); do
-    shoot "$2"
+    shoot "$2" "${3:-$turn_area}"
     [ "$(compare -metric AE "$1" "$2" null: 2>&1 || true)" != "0" ] && return 0
     sleep 0.1
   done
@@ -121,4 +123,18 @@ size="$(stored Width)x$(stored Height)"
 [ "$size" = "$first_size" ] || fail "Reset Screen Location stored $size, a first run $first_size"
 [ "$(stored Width)" = 774 ] || fail "Reset Screen Location stored the width $(stored Width)"
 
-echo "PASS: short-cuts after the name panel, no key reaches a hidden box, stored size stable at $first_size"
+# Run 5: H rings a card or the stock during play; in a name box it is a letter.
+start_game
+shoot "$work/empty5.png" "$board_area"
+xdotool key ctrl+s
+wait_for_change "$work/empty5.png" "$work/dealt5.png" "$board_area" || fail "Ctrl+S dealt no game"
+xdotool key h
+wait_for_change "$work/dealt5.png" "$work/hinted5.png" "$board_area" || fail "H showed no hint"
+choose_option 3                       # "Change  Name": the box has the focus
+sleep 0.3
+xdotool type --delay 50 h
+click_at "${name_done[@]}"
+stop_game
+[ "$(stored Name)" = "Guesth" ] || fail "an h typed into the name box gave the name '$(stored Name)'"
+
+echo "PASS: short-cuts after the name panel, no key reaches a hidden box, stored size stable at $first_size, H hints"

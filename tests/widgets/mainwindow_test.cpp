@@ -77,14 +77,17 @@ void MainWindowTest::menuBarHasEveryItemInOrder()
                                                item->shortcut().toString(QKeySequence::PortableText));
     }
     const QStringList expected{
-        "file1=Game", "StartGame1=Start New Game|Ctrl+S", "N3=-", "Undo1=Undo|Ctrl+Z", "N1=-", "Exit1=Exit|",
+        "file1=Game", "StartGame1=Start New Game|Ctrl+S", "SelectDeal1=Select Deal...|", "N3=-",
+        "Undo1=Undo|Ctrl+Z", "Hint1=Hint|H", "N1=-", "Exit1=Exit|",
         "Options1=Options", "PlaySounds1=Play Sounds|", "ResetScreenLocation1=Reset Screen Location|",
         "ChangeName1=Change  Name|", "updatecheck=Automatically Check for Updates|",
+        "ShowWinnability1=Show Winnability|",
         "View1=View", "TallyList1=Tally List|", "ViewHighScoreList1=View High Score List|",
         "Help1=Help", "Help2=Help|F1", "N2=-", "About1=About|"};
     QCOMPARE(seen, expected);
     QVERIFY(main->findChild<QAction*>("PlaySounds1")->isChecked());
     QVERIFY(main->findChild<QAction*>("updatecheck")->isChecked());
+    QVERIFY(!main->findChild<QAction*>("ShowWinnability1")->isChecked());
     QVERIFY(main->findChild<QAction*>("Undo1")->isEnabled());
     QCOMPARE(main->windowTitle(), QString("Kestrova"));
 }

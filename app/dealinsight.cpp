@@ -1,0 +1,142 @@
+#include "app/dealinsight.h"
+
+#include <QMetaObject>
+
+namespace kestrova {
+
+namespace {
+
+// How long the verdict of the position before a move may stand for the new
+// one: an answer within it replaces the old one directly.
+constexpr int kVerdictPatienceMs = 100;
+
+} // namespace
+
+DealInsight::DealInsight(QObject* parent)
+    : QObject(parent),
+      runner_(
+          // On the worker thread: handed to this object's thread; an answer
+          // that arrives after a newer position is dropped there by its ticket.
+          [this](std::uint64_t ticket, const Verdict& verdict) {
+              QMetaObject::invokeMethod(this, [this, ticket, verdict] { verdictArrived(ticket, verdict); },
+                                        Qt::QueuedConnection);
+          },
+          [this](std::uint64_t ticket, const Solution& solution) {
+              QMetaObject::invokeMethod(this, [this, ticket, solution] { solutionArrived(ticket, solution); },
+                                        Qt::QueuedConnection);
+          })
+{
+    verdictPatience_.setSingleShot(true);
+    verdictPatience_.setInterval(kVerdictPatienceMs);
+    connect(&verdictPatience_, &QTimer::timeout, this, &DealInsight::verdictChanged);
+}
+
+DealInsight::~DealInsight() = default;
+
+void DealInsight::setPosition(const std::optional<Position>& position)
+{
+    if (position == inPlay_)
+        return;
+    inPlay_ = position;
+    withdrawHint();
+
+    if (position) {
+        if (position->deck != dealDeck_) {
+            dealDeck_ = position->deck;
+            dealBestScore_.reset();
+        }
+        search(*position);
+        verdictPatience_.start();
+        return;
+    }
+
+    verdictPatience_.stop();
+    emit verdictChanged();
+    // The game has ended: what is left to learn is the deal's best score.
+    if (dealDeck_ && !dealBestScore_) {
+        search(Position::dealt(*dealDeck_));
+    } else {
+        runner_.cancel();
+        searched_.reset();
+        ticket_ = 0;
+    }
+}
+
+void DealInsight::search(const Position& position)
+{
+    searched_ = position;
+    verdict_.reset();
+    solution_.reset();
+    ticket_ = runner_.start(position);
+}
+
+std::optional<bool> DealInsight::winnable() const
+{
+    if (!inPlay_ || !verdict_)
+        return std::nullopt;
+    return verdict_->winnable;
+}
+
+void DealInsight::requestHint()
+{
+    if (!inPlay_)
+        return;
+    hintWanted_ = true;
+    if (hint_)
+        emit hintFound(*hint_);
+    else
+        offerHint();
+}
+
+void DealInsight::verdictArrived(std::uint64_t ticket, const Verdict& verdict)
+{
+    if (ticket != ticket_)
+        return;
+    verdict_ = verdict;
+    if (inPlay_) {
+        verdictPatience_.stop();
+        emit verdictChanged();
+    }
+    offerHint();
+}
+
+void DealInsight::solutionArrived(std::uint64_t ticket, const Solution& solution)
+{
+    if (ticket != ticket_)
+        return;
+    solution_ = solution;
+    if (!dealBestScore_ && dealDeck_ && *searched_ == Position::dealt(*dealDeck_)) {
+        dealBestScore_ = solution.bestScore;
+        emit dealBestScoreFound(solution.bestScore);
+    }
+    offerHint();
+}
+
+// The best winning line once the full search is in, the verdict's winning line
+// before that; where the board is lost, the best line. A hint once given stays
+// until the position changes, even if a better line turns up meanwhile.
+void DealInsight::offerHint()
+{
+    if (!hintWanted_ || hint_ || !inPlay_)
+        return;
+    const Line* line = nullptr;
+    if (solution_)
+        line = solution_->winnable ? &solution_->winLine : &solution_->bestLine;
+    else if (verdict_ && verdict_->winnable)
+        line = &verdict_->winLine;
+    if (!line || line->empty())
+        return;
+    hint_ = line->front();
+    emit hintFound(*hint_);
+}
+
+void DealInsight::withdrawHint()
+{
+    const bool shown = hint_.has_value();
+    hintWanted_ = false;
+    hint_.reset();
+    if (shown)
+        emit hintWithdrawn();
+}
+
+} // namespace kestrova
