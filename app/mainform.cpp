@@ -1,5 +1,8 @@
 #include "app/mainform.h"
 
+#include "app/boardaccessibility.h"
+#include "app/boardkeyboard.h"
+#include "app/boardscaler.h"
 #include "app/dealinsight.h"
 #include "game/position.h"
 #include "game/random.h"
@@ -44,13 +47,16 @@ constexpr QSize kButtonSize{126, 40};
 constexpr int kNameLimit = 10;
 const char* const kSection = "kestrova";
 
+// A picture drawn in code is kept as its drawer, so that a scaled board can
+// draw it again at its shown size.
 PictureControl* makePicture(QWidget* parent, const QString& name, const QRect& geometry,
-                            const QPixmap& picture = {})
+                            const PictureDrawer& draw = {})
 {
     auto* control = new PictureControl(parent);
     control->setObjectName(name);
     control->setGeometry(geometry);
-    control->setPicture(picture);
+    if (draw)
+        control->setPicture(draw);
     return control;
 }
 
@@ -58,8 +64,12 @@ PictureControl* makePictureButton(QWidget* parent, const QString& name, const QP
                                   PictureButton kind)
 {
     auto* button = makePicture(parent, name, QRect(position, kButtonSize),
-                               pictureButton(kind, qApp->devicePixelRatio()));
+                               [kind](qreal ratio) { return pictureButton(kind, ratio); });
     button->setCursor(Qt::PointingHandCursor);
+    // Reached with Tab and pressed with Space while its panel shows.
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setAccessibleRole(QAccessible::Button);
+    button->setAccessibleName(pictureButtonCaption(kind));
     return button;
 }
 
@@ -105,6 +115,7 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
     createInsightControls();
     createActions();
     createMenus();
+    createPlayAids();
     FormCreate();
 }
 
@@ -135,6 +146,9 @@ void Tmain::FormCreate()
     playsounds("entered");
     panel_name->show();
     panel_name->raise();
+    // The name box, not the first picture button in Tab order, has the focus
+    // when the window opens.
+    edit_aname->setFocus(Qt::OtherFocusReason);
 }
 
 void Tmain::createBoard()
@@ -176,11 +190,14 @@ void Tmain::createBoard()
 
     // Creation order is drawing order: background, empty-stock marker, the
     // peaks down to the base row, stock, discard, labels and buttons.
-    makePicture(panel_board1, QStringLiteral("Image1"), QRect(1, 1, 735, 446), boardPicture(ratio));
-    auto* logo = makePicture(panel_board1, QStringLiteral("image_logo"), QRect(6, 401, 214, 41), makerLogo(ratio));
+    makePicture(panel_board1, QStringLiteral("Image1"), QRect(1, 1, 735, 446), boardPicture);
+    auto* logo = makePicture(panel_board1, QStringLiteral("image_logo"), QRect(6, 401, 214, 41), makerLogo);
     logo->setCursor(Qt::PointingHandCursor);
+    logo->setFocusPolicy(Qt::TabFocus);
+    logo->setAccessibleRole(QAccessible::Link);
+    logo->setAccessibleName(QStringLiteral("Vorlin Software"));
     connect(logo, &PictureControl::clicked, this, &Tmain::image_logoClick);
-    makePicture(panel_board1, QStringLiteral("image_stockend"), QRect(292, 322, 72, 97), stockEndMarker(ratio));
+    makePicture(panel_board1, QStringLiteral("image_stockend"), QRect(292, 322, 72, 97), stockEndMarker);
 
     for (int slot = 1; slot <= kSlotCount; ++slot) {
         const SlotPlace place = kSlotPlaces[slot];
@@ -394,6 +411,13 @@ void Tmain::createActions()
     connect(Help2, &QAction::triggered, this, &Tmain::Help2Click);
     About1 = makeAction(QStringLiteral("About1"), QStringLiteral("About"));
     connect(About1, &QAction::triggered, this, &Tmain::About1Click);
+
+    FourColourDeck1 = makeAction(QStringLiteral("FourColourDeck1"), QStringLiteral("Four-Colour Deck"));
+    FourColourDeck1->setCheckable(true);
+    connect(FourColourDeck1, &QAction::triggered, this, &Tmain::FourColourDeck1Click);
+    ScaleBoardtoWindow1 = makeAction(QStringLiteral("ScaleBoardtoWindow1"), QStringLiteral("Scale Board to Window"));
+    ScaleBoardtoWindow1->setCheckable(true);
+    connect(ScaleBoardtoWindow1, &QAction::triggered, this, &Tmain::ScaleBoardtoWindow1Click);
 }
 
 void Tmain::createMenus()
@@ -422,6 +446,8 @@ void Tmain::createMenus()
     Options1->addAction(ChangeName1);
     Options1->addAction(updatecheck);
     Options1->addAction(ShowWinnability1);
+    Options1->addAction(FourColourDeck1);
+    Options1->addAction(ScaleBoardtoWindow1);
 
     QMenu* View1 = addMenu(QStringLiteral("View1"), QStringLiteral("View"));
     View1->addAction(TallyList1);
@@ -431,6 +457,37 @@ void Tmain::createMenus()
     Help1->addAction(Help2);
     addSeparator(Help1, QStringLiteral("N2"));
     Help1->addAction(About1);
+}
+
+// Keyboard play, names for assistive technology and the scaled board: each
+// works from the board's controls and is told when the board was redrawn.
+void Tmain::createPlayAids()
+{
+    keyboard_ = new BoardKeyboard(this, panel_board1, game_, [this](int slot) { card_19Click(slot); },
+                                  [this] { image_stockClick(); });
+    accessibility_ = new BoardAccessibility(panel_board1, game_);
+    connect(this, &Tmain::boardShown, keyboard_, &BoardKeyboard::boardChanged);
+    connect(this, &Tmain::boardShown, accessibility_, &BoardAccessibility::boardChanged);
+
+    // Escape closes a panel as its cancel does: the name panel as starting a
+    // game does, keeping the name; the lost panel with DONE; the cleared panel
+    // with CANCEL; the update offer with NO.
+    keyboard_->addPanel(panel_name, [this] { panel_name->hide(); });
+    keyboard_->addPanel(panel_lost, [this] { button_donelostClick(); });
+    keyboard_->addPanel(panel_cleared, [this] { button_cancelClick(); });
+    keyboard_->addPanel(panel_update, [this] {
+        if (auto* no = panel_update->findChild<PictureControl*>(QStringLiteral("button_updatecancel")))
+            no->click();
+    });
+    const auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
+    accessibility_->addPanel(panel_name, label("Label6"));
+    accessibility_->addPanel(panel_lost, label("Label8"));
+    accessibility_->addPanel(panel_cleared, Label2, label_score1);
+    accessibility_->addPanel(panel_update, label("Label10"), label("Label12"));
+
+    scaler_ = new BoardScaler(clientArea_, panel_board);
+    connect(scaler_, &BoardScaler::scaleChanged, this, &Tmain::remakeCardImages);
+    connect(scaler_, &BoardScaler::scaleChanged, keyboard_, &BoardKeyboard::setScale);
 }
 
 // Redraws every board control from the game table's state.
@@ -464,11 +521,19 @@ void Tmain::showBoard()
     label_deal->setText(dealNumber ? QStringLiteral("Deal %1").arg(*dealNumber) : QString());
     insight_->setPosition(Position::of(game_));
     showInsight();
+    emit boardShown();
 }
 
 void Tmain::button_startClick()
 {
     game_.button_startClick();
+    showBoard();
+    saveTally();
+}
+
+void Tmain::dealDeck(const Deck& deck)
+{
+    game_.startWithDeck(deck);
     showBoard();
     saveTally();
 }
@@ -543,6 +608,27 @@ void Tmain::PlaySounds1Click()
 void Tmain::updatecheckClick()
 {
     saveinifile();
+}
+
+void Tmain::FourColourDeck1Click()
+{
+    remakeCardImages();
+    saveinifile();
+}
+
+void Tmain::ScaleBoardtoWindow1Click()
+{
+    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
+    saveinifile();
+}
+
+void Tmain::remakeCardImages()
+{
+    cards_ = std::make_unique<CardImages>(qApp->devicePixelRatio(),
+                                          FourColourDeck1->isChecked() ? CardColours::FourColour
+                                                                       : CardColours::TwoColour,
+                                          scaler_->scale());
+    showBoard();
 }
 
 void Tmain::ResetScreenLocation1Click()
@@ -689,6 +775,12 @@ void Tmain::loadinifile()
     PlaySounds1->setChecked(ini.readString(kSection, "Sounds", "yes") != "no");
     edit_name->setText(QString::fromStdString(ini.readString(kSection, "Name", "Guest")));
     edit_aname->setText(edit_name->text());
+    // Both off unless the file says exactly "yes".
+    FourColourDeck1->setChecked(ini.readString(kSection, "FourColour", "no") == "yes");
+    ScaleBoardtoWindow1->setChecked(ini.readString(kSection, "ScaleBoard", "no") == "yes");
+    if (FourColourDeck1->isChecked())
+        remakeCardImages();
+    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
 }
 
 void Tmain::saveinifile()
@@ -703,6 +795,11 @@ void Tmain::saveinifile()
         ini.writeString(kSection, "Name", edit_name->text().toStdString());
         ini.writeString(kSection, "Sounds", PlaySounds1->isChecked() ? "yes" : "no");
         ini.writeString(kSection, "Update", updatecheck->isChecked() ? "true" : "false");
+        // The later options follow, and only once switched on: until then the
+        // file stays exactly as the seven keys alone make it.
+        for (const auto& [key, action] : {std::pair{"FourColour", FourColourDeck1}, {"ScaleBoard", ScaleBoardtoWindow1}})
+            if (action->isChecked() || ini.hasKey(kSection, key))
+                ini.writeString(kSection, key, action->isChecked() ? "yes" : "no");
     } catch (const IniFileError& error) {
         // The rest of the call is skipped; the options keep their new state.
         if (terminating_)

@@ -23,6 +23,9 @@ class QTimer;
 
 namespace kestrova {
 
+class BoardAccessibility;
+class BoardKeyboard;
+class BoardScaler;
 class CardImages;
 class DealInsight;
 class HintMarker;
@@ -79,6 +82,12 @@ public:
     void SelectDeal1Click();
     void Hint1Click();
     void ShowWinnability1Click();
+    void FourColourDeck1Click();
+    void ScaleBoardtoWindow1Click();
+
+    // Starts a game with a deck in a known order, as START GAME does with a
+    // shuffled one; for tests and replays.
+    void dealDeck(const Deck& deck);
 
     // GameHost
     void playsounds(std::string_view name) override;
@@ -118,6 +127,10 @@ public:
     static constexpr int defaultwidth = 774;
     static constexpr int defaultheight = 541;
 
+signals:
+    // After every redraw of the board from the game table.
+    void boardShown();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
@@ -137,6 +150,8 @@ private:
     void createInsightControls();
     void createActions();
     void createMenus();
+    void createPlayAids();
+    void remakeCardImages();
     void showBoard();
     void showSecondaryWindow(QWidget* window);
     void fitToFrame();
@@ -211,6 +226,12 @@ private:
     QAction* ViewHighScoreList1 = nullptr;
     QAction* Help2 = nullptr;
     QAction* About1 = nullptr;
+    QAction* FourColourDeck1 = nullptr;
+    QAction* ScaleBoardtoWindow1 = nullptr;
+
+    BoardKeyboard* keyboard_ = nullptr;
+    BoardAccessibility* accessibility_ = nullptr;
+    BoardScaler* scaler_ = nullptr;
 
     Ttallylist* tallylist_ = nullptr;
     QWidget* about_ = nullptr;

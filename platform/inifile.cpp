@@ -202,6 +202,12 @@ std::optional<std::string> IniFile::findValue(std::string_view content, std::str
     return std::string(valueOf(text, keyOf(text)->first));
 }
 
+bool IniFile::hasKey(std::string_view section, std::string_view key) const
+{
+    const std::optional<std::string> content = readFile(path_);
+    return content && findKey(splitLines(*content), section, key).has_value();
+}
+
 int IniFile::readInteger(std::string_view section, std::string_view key, int defaultValue) const
 {
     // A sentinel default cannot tell a missing key from one that holds the sentinel,

@@ -31,6 +31,9 @@ public:
     std::string readString(std::string_view section, std::string_view key,
                            std::string_view defaultValue) const;
 
+    // Whether the section holds the key, whatever its value.
+    bool hasKey(std::string_view section, std::string_view key) const;
+
     // Decimal, or hexadecimal after "0x" or "$" (an optional sign in front of either).
     // Hexadecimal takes up to 32 bits and wraps into the signed range, so "$FFFFFFFF"
     // is -1. Anything else, including an empty value or a decimal outside the 32-bit

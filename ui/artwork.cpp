@@ -46,7 +46,17 @@ double valueNoise(double x, double y, std::uint32_t seed)
     return (a * (1 - tx) + b * tx) * (1 - ty) + (c * (1 - tx) + d * tx) * ty;
 }
 
-QString buttonCaption(PictureButton button)
+} // namespace
+
+QPixmap drawnAtScale(const PictureDrawer& draw, qreal scale, qreal dpr)
+{
+    QPixmap picture = draw(scale * dpr);
+    if (!picture.isNull())
+        picture.setDevicePixelRatio(dpr);
+    return picture;
+}
+
+QString pictureButtonCaption(PictureButton button)
 {
     switch (button) {
     case PictureButton::StartGame: return QStringLiteral("START GAME");
@@ -61,6 +71,8 @@ QString buttonCaption(PictureButton button)
     }
     return {};
 }
+
+namespace {
 
 // A line of text as a path, its ink centred across `width`, on the baseline.
 QPainterPath centredTextLine(const QFont& font, const QString& text, qreal width, qreal baseline)
@@ -210,7 +222,7 @@ QPixmap pictureButton(PictureButton button, qreal dpr)
     painter.drawLine(QPointF(3.5, size.height() - 3.5), QPointF(size.width() - 3.5, size.height() - 3.5));
     painter.drawLine(QPointF(size.width() - 3.5, 3.5), QPointF(size.width() - 3.5, size.height() - 3.5));
 
-    const QString caption = buttonCaption(button);
+    const QString caption = pictureButtonCaption(button);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setBold(true);
     font.setPixelSize(15);

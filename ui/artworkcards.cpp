@@ -34,9 +34,27 @@ const QColor kBlack(22, 22, 26);
 const QColor kGold(214, 165, 40);
 const QColor kEdge(60, 60, 66);
 
-QColor suitColour(Suit suit)
+// A suit and the colours it is drawn in: its symbols, indices and frames in
+// `colour`, its court figures dressed in `robe`.
+struct SuitInk {
+    Suit suit;
+    QColor colour;
+    QColor robe;
+};
+
+SuitInk suitInk(Suit suit, CardColours colours)
 {
-    return suit == Suit::Diamonds || suit == Suit::Hearts ? kRed : kBlack;
+    const QColor redRobe(178, 24, 42);
+    if (colours == CardColours::FourColour) {
+        switch (suit) {
+        case Suit::Clubs: return {suit, QColor(12, 128, 48), QColor(22, 108, 50)};
+        case Suit::Diamonds: return {suit, QColor(22, 78, 206), QColor(28, 66, 168)};
+        case Suit::Hearts: return {suit, kRed, redRobe};
+        case Suit::Spades: return {suit, kBlack, QColor(48, 48, 56)};
+        }
+    }
+    const bool red = suit == Suit::Diamonds || suit == Suit::Hearts;
+    return {suit, red ? kRed : kBlack, red ? redRobe : QColor(30, 44, 110)};
 }
 
 // Suit symbols as outlines in a 100 x 100 box, so that no font needs to carry them.
@@ -93,7 +111,7 @@ QPainterPath suitOutline(Suit suit)
 
 // Draws a suit symbol of the given height centred on a point, upside down when
 // it belongs to the far end of the card.
-void drawPip(QPainter& painter, Suit suit, QPointF centre, qreal height, bool upsideDown = false)
+void drawPip(QPainter& painter, const SuitInk& suit, QPointF centre, qreal height, bool upsideDown = false)
 {
     const qreal scale = height / 100.0;
     painter.save();
@@ -103,8 +121,8 @@ void drawPip(QPainter& painter, Suit suit, QPointF centre, qreal height, bool up
     painter.scale(scale, scale);
     painter.translate(-50, -50);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(suitColour(suit));
-    painter.drawPath(suitOutline(suit));
+    painter.setBrush(suit.colour);
+    painter.drawPath(suitOutline(suit.suit));
     painter.restore();
 }
 
@@ -152,7 +170,7 @@ QPainterPath textOutline(const QString& text, const QFont& font, qreal capHeight
 
 // The rank and a small suit symbol, in the top-left corner and turned round in
 // the bottom-right one.
-void drawIndices(QPainter& painter, Suit suit, int face)
+void drawIndices(QPainter& painter, const SuitInk& suit, int face)
 {
     const QPainterPath rank = textOutline(rankText(face), indexFont(), 9.5, face == 10 ? 11.0 : 9.5);
     for (int end = 0; end < 2; ++end) {
@@ -164,7 +182,7 @@ void drawIndices(QPainter& painter, Suit suit, int face)
         painter.save();
         painter.translate(8.0, 13.5);
         painter.setPen(Qt::NoPen);
-        painter.setBrush(suitColour(suit));
+        painter.setBrush(suit.colour);
         painter.drawPath(rank);
         painter.restore();
         drawPip(painter, suit, QPointF(8.0, 20.5), 8.0);
@@ -204,22 +222,22 @@ std::vector<PipPlace> pipPlaces(int face)
     return sides;
 }
 
-void drawPipFace(QPainter& painter, Suit suit, int face)
+void drawPipFace(QPainter& painter, const SuitInk& suit, int face)
 {
     constexpr qreal top = 17.5;
     constexpr qreal bottom = 78.5;
     constexpr qreal columnStep = 13.5;
-    const qreal pipHeight = suit == Suit::Diamonds ? 12.5 : 12.0;
+    const qreal pipHeight = suit.suit == Suit::Diamonds ? 12.5 : 12.0;
     for (const PipPlace& place : pipPlaces(face)) {
         const QPointF centre(kCentreX + place.column * columnStep, top + place.row * (bottom - top));
         drawPip(painter, suit, centre, pipHeight, place.row > 0.5 + 1e-9);
     }
 }
 
-void drawAce(QPainter& painter, Suit suit)
+void drawAce(QPainter& painter, const SuitInk& suit)
 {
     const QPointF centre(kCentreX, 48.0);
-    if (suit == Suit::Spades) {
+    if (suit.suit == Suit::Spades) {
         // The ace of spades carries the traditional larger, ringed symbol.
         painter.setPen(QPen(QColor(kGold.darker(120)), 0.8));
         painter.setBrush(Qt::NoBrush);
@@ -241,7 +259,7 @@ QPen figureOutline()
 
 // The measures and colours that every part of a court figure is drawn from.
 struct CourtFigure {
-    Suit suit;
+    SuitInk suit;
     int face;
     QRectF frame;
     qreal cx;    // the figure's middle
@@ -251,11 +269,10 @@ struct CourtFigure {
     QColor hair;
 };
 
-CourtFigure courtFigure(Suit suit, int face, const QRectF& frame)
+CourtFigure courtFigure(const SuitInk& suit, int face, const QRectF& frame)
 {
-    const QColor robe = suitColour(suit) == kRed ? QColor(178, 24, 42) : QColor(30, 44, 110);
     const QColor hair = face == kKing ? QColor(236, 236, 236) : face == kQueen ? QColor(232, 186, 60) : QColor(120, 72, 30);
-    return {suit, face, frame, frame.center().x(), frame.top() + 18.5, frame.center().y(), robe, hair};
+    return {suit, face, frame, frame.center().x(), frame.top() + 18.5, frame.center().y(), suit.robe, hair};
 }
 
 // What each court holds, standing behind the shoulder: the king a sword, the
@@ -276,7 +293,7 @@ void drawCourtEmblem(QPainter& painter, const CourtFigure& figure)
         painter.setPen(QPen(QColor(40, 120, 50), 1.0));
         painter.drawLine(QPointF(cx + 15, waist), QPointF(cx + 15, headY - 6));
         painter.setPen(QPen(QColor(120, 30, 40), 0.5));
-        painter.setBrush(suitColour(figure.suit) == kRed ? QColor(70, 110, 200) : kRed);
+        painter.setBrush(figure.suit.colour == kRed ? QColor(70, 110, 200) : kRed);
         for (int petal = 0; petal < 5; ++petal) {
             const qreal angle = petal * 2 * M_PI / 5;
             painter.drawEllipse(QPointF(cx + 15 + 2.2 * std::cos(angle), headY - 8 + 2.2 * std::sin(angle)), 1.6, 1.6);
@@ -449,7 +466,7 @@ void drawCourtHeadwear(QPainter& painter, const CourtFigure& figure)
 
 // A crowned head and shoulders in the top half of the court frame; the bottom
 // half is the same figure turned round, as on a double-headed card.
-void drawCourtFigure(QPainter& painter, Suit suit, int face, const QRectF& frame)
+void drawCourtFigure(QPainter& painter, const SuitInk& suit, int face, const QRectF& frame)
 {
     const CourtFigure figure = courtFigure(suit, face, frame);
     drawCourtEmblem(painter, figure);
@@ -461,7 +478,7 @@ void drawCourtFigure(QPainter& painter, Suit suit, int face, const QRectF& frame
     drawPip(painter, suit, QPointF(frame.left() + 5.5, frame.top() + 6.5), 7.0);
 }
 
-void drawCourtFace(QPainter& painter, Suit suit, int face)
+void drawCourtFace(QPainter& painter, const SuitInk& suit, int face)
 {
     const QRectF frame(13.5, 8.5, 44.0, 79.0);
     painter.setPen(Qt::NoPen);
@@ -496,7 +513,7 @@ void drawCourtFace(QPainter& painter, Suit suit, int face)
     // The dividing line and the medallion with the court's letter.
     painter.setPen(QPen(kGold.darker(110), 0.8));
     painter.drawLine(QPointF(frame.left(), frame.center().y()), QPointF(frame.right(), frame.center().y()));
-    painter.setPen(QPen(suitColour(suit), 1.2));
+    painter.setPen(QPen(suit.colour, 1.2));
     painter.setBrush(Qt::white);
     painter.drawEllipse(frame.center(), 9.0, 9.0);
     painter.setPen(QPen(kGold, 0.8));
@@ -506,13 +523,13 @@ void drawCourtFace(QPainter& painter, Suit suit, int face)
     painter.save();
     painter.translate(frame.center().x(), frame.center().y() + 5.0);
     painter.setPen(Qt::NoPen);
-    painter.setBrush(suitColour(suit));
+    painter.setBrush(suit.colour);
     painter.drawPath(letter);
     painter.restore();
 
     // Frame: a suit-coloured line with gold inside it.
     painter.setBrush(Qt::NoBrush);
-    painter.setPen(QPen(suitColour(suit), 1.0));
+    painter.setPen(QPen(suit.colour, 1.0));
     painter.drawRect(frame);
     painter.setPen(QPen(kGold, 0.8));
     painter.drawRect(frame.adjusted(1.4, 1.4, -1.4, -1.4));
@@ -590,7 +607,7 @@ void drawBack(QPainter& painter)
 
 } // namespace
 
-QPixmap cardPicture(int value, qreal dpr)
+QPixmap cardPicture(int value, qreal dpr, CardColours colours)
 {
     if (value < 0 || value > 52)
         return {};
@@ -601,7 +618,7 @@ QPixmap cardPicture(int value, qreal dpr)
     if (value == 0) {
         drawBack(painter);
     } else {
-        const Suit suit = suitOf(value);
+        const SuitInk suit = suitInk(suitOf(value), colours);
         const int face = faceOf(value);
         if (face == 1)
             drawAce(painter, suit);

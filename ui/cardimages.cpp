@@ -1,14 +1,13 @@
 #include "ui/cardimages.h"
 
-#include "ui/artwork.h"
-
 namespace kestrova {
 
-CardImages::CardImages(qreal dpr) : m_dpr(dpr)
+CardImages::CardImages(qreal dpr, CardColours colours, qreal scale) : m_dpr(dpr), m_colours(colours), m_scale(scale)
 {
     m_pictures.reserve(kCount);
     for (int index = 0; index < kCount; ++index)
-        m_pictures.push_back(cardPicture(index, dpr));
+        m_pictures.push_back(
+            drawnAtScale([index, colours](qreal ratio) { return cardPicture(index, ratio, colours); }, scale, dpr));
 }
 
 const QPixmap& CardImages::picture(int index) const

@@ -1,5 +1,8 @@
-// The card image list: the back and the 52 faces, drawn once for one pixel ratio.
+// The card image list: the back and the 52 faces, drawn once for one pixel
+// ratio, one colour scheme and one size.
 #pragma once
+
+#include "ui/artwork.h"
 
 #include <QPixmap>
 
@@ -11,16 +14,22 @@ class CardImages {
 public:
     static constexpr int kCount = 53; // picture 0 is the back, 1-52 the faces
 
-    explicit CardImages(qreal dpr);
+    // `scale` > 1 draws the cards that many times their logical 71 x 96, for
+    // a board shown larger; the pictures are still marked with `dpr`.
+    explicit CardImages(qreal dpr, CardColours colours = CardColours::TwoColour, qreal scale = 1.0);
 
     // The picture for an index 0 .. 52; a null pixmap for any other index,
     // which draws as nothing.
     const QPixmap& picture(int index) const;
 
     qreal devicePixelRatio() const { return m_dpr; }
+    CardColours colours() const { return m_colours; }
+    qreal scale() const { return m_scale; }
 
 private:
     qreal m_dpr;
+    CardColours m_colours;
+    qreal m_scale;
     std::vector<QPixmap> m_pictures;
 };
 

@@ -1,28 +1,65 @@
 #include "ui/picturecontrol.h"
 
+#include "ui/accessiblepicture.h"
+#include "ui/focusring.h"
+
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
 namespace kestrova {
 
-PictureControl::PictureControl(QWidget* parent) : QWidget(parent) {}
+PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
+{
+    AccessiblePicture::installFactory();
+}
 
 void PictureControl::setPicture(const QPixmap& picture)
 {
+    draw_ = nullptr;
     picture_ = picture;
     update();
 }
 
+void PictureControl::setPicture(const PictureDrawer& draw)
+{
+    draw_ = draw;
+    picture_ = draw_ ? drawnAtScale(draw_, scale_, qApp->devicePixelRatio()) : QPixmap();
+    update();
+}
+
+void PictureControl::setPictureScale(qreal scale)
+{
+    if (scale == scale_)
+        return;
+    scale_ = scale;
+    if (draw_)
+        setPicture(PictureDrawer(draw_));
+}
+
 void PictureControl::clearPicture()
 {
+    draw_ = nullptr;
     picture_ = QPixmap();
     update();
 }
 
+void PictureControl::click()
+{
+    emit clicked();
+}
+
 void PictureControl::paintEvent(QPaintEvent*)
 {
+    QPainter painter(this);
     if (!picture_.isNull())
-        QPainter(this).drawPixmap(0, 0, picture_);
+        painter.drawPixmap(0, 0, picture_);
+    // Only a control reached by Tab ever has the focus; a click never gives it.
+    if (hasFocus()) {
+        const qreal inset = 2.5 * scale_;
+        FocusRing::paint(painter, QRectF(rect()).adjusted(inset, inset, -inset, -inset), scale_);
+    }
 }
 
 void PictureControl::mousePressEvent(QMouseEvent* event)
@@ -36,6 +73,30 @@ void PictureControl::mouseReleaseEvent(QMouseEvent* event)
     pressed_ = false;
     if (click)
         emit clicked();
+}
+
+void PictureControl::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier
+        && (key == Qt::Key_Space || key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        if (!event->isAutoRepeat())
+            click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void PictureControl::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void PictureControl::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 } // namespace kestrova

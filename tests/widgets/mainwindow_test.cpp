@@ -82,12 +82,15 @@ void MainWindowTest::menuBarHasEveryItemInOrder()
         "Options1=Options", "PlaySounds1=Play Sounds|", "ResetScreenLocation1=Reset Screen Location|",
         "ChangeName1=Change  Name|", "updatecheck=Automatically Check for Updates|",
         "ShowWinnability1=Show Winnability|",
+        "FourColourDeck1=Four-Colour Deck|", "ScaleBoardtoWindow1=Scale Board to Window|",
         "View1=View", "TallyList1=Tally List|", "ViewHighScoreList1=View High Score List|",
         "Help1=Help", "Help2=Help|F1", "N2=-", "About1=About|"};
     QCOMPARE(seen, expected);
     QVERIFY(main->findChild<QAction*>("PlaySounds1")->isChecked());
     QVERIFY(main->findChild<QAction*>("updatecheck")->isChecked());
     QVERIFY(!main->findChild<QAction*>("ShowWinnability1")->isChecked());
+    QVERIFY(!main->findChild<QAction*>("FourColourDeck1")->isChecked());
+    QVERIFY(!main->findChild<QAction*>("ScaleBoardtoWindow1")->isChecked());
     QVERIFY(main->findChild<QAction*>("Undo1")->isEnabled());
     QCOMPARE(main->windowTitle(), QString("Kestrova"));
 }

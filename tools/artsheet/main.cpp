@@ -1,8 +1,9 @@
 // artsheet: renders every picture of the game onto contact sheets, at pixel
 // ratios 1 and 2, so they can be looked at as a player would see them.
-//   artsheet OUTPUT-FOLDER
+//   artsheet [--four-colour] OUTPUT-FOLDER
 // Writes artsheet-dpr1.png, artsheet-dpr2.png, board-dpr1.png, board-dpr2.png
 // and tile-dpr1.png (the background tile repeated 3 x 3, to show its seams).
+// --four-colour draws the cards with green clubs and blue diamonds.
 #include "ui/artwork.h"
 #include "ui/cardimages.h"
 
@@ -14,6 +15,7 @@
 
 #include <array>
 #include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -27,9 +29,9 @@ QImage newSheet(QSize logical, qreal dpr, const QColor& ground)
     return sheet;
 }
 
-QImage contactSheet(qreal dpr)
+QImage contactSheet(qreal dpr, CardColours colours)
 {
-    const CardImages cards(dpr);
+    const CardImages cards(dpr, colours);
     const int pitchX = 77;
     const int pitchY = 104;
     QImage sheet = newSheet(QSize(13 * pitchX + 16 + 2 * 77, 4 * pitchY + 16 + 3 * 52 + 60 + 180), dpr, QColor(24, 100, 50));
@@ -69,7 +71,7 @@ QImage contactSheet(qreal dpr)
 }
 
 // The board as it looks in the middle of a game, with labels, logo and buttons.
-QImage boardMockup(qreal dpr)
+QImage boardMockup(qreal dpr, CardColours colours)
 {
     struct Slot { int left, top; };
     static constexpr std::array<Slot, 28> slotPlaces{{
@@ -79,7 +81,7 @@ QImage boardMockup(qreal dpr)
     }};
     static constexpr std::array<int, 28> deal{
         7, 20, 33, 46, 9, 22, 35, 48, 11, 24, 37, 50, 13, 26, 39, 52, 2, 15, 28, 41, 4, 17, 30, 43, 6, 19, 32, 45};
-    const CardImages cards(dpr);
+    const CardImages cards(dpr, colours);
     QImage sheet = newSheet(QSize(737, 448), dpr, Qt::white);
     QPainter painter(&sheet);
     painter.drawPixmap(1, 1, boardPicture(dpr));
@@ -136,19 +138,22 @@ bool save(const QImage& image, const QDir& folder, const QString& name)
 int main(int argc, char** argv)
 {
     QGuiApplication app(argc, argv);
-    if (argc != 2) {
-        std::cerr << "usage: artsheet OUTPUT-FOLDER\n";
+    const bool fourColour = argc == 3 && std::string_view(argv[1]) == "--four-colour";
+    if (argc != 2 && !fourColour) {
+        std::cerr << "usage: artsheet [--four-colour] OUTPUT-FOLDER\n";
         return 2;
     }
-    const QDir folder(QString::fromLocal8Bit(argv[1]));
+    const char* folderName = argv[argc - 1];
+    const CardColours colours = fourColour ? CardColours::FourColour : CardColours::TwoColour;
+    const QDir folder(QString::fromLocal8Bit(folderName));
     if (!folder.exists() && !QDir().mkpath(folder.path())) {
-        std::cerr << "artsheet: cannot create " << argv[1] << '\n';
+        std::cerr << "artsheet: cannot create " << folderName << '\n';
         return 1;
     }
-    const bool ok = save(contactSheet(1.0), folder, QStringLiteral("artsheet-dpr1.png"))
-        && save(contactSheet(2.0), folder, QStringLiteral("artsheet-dpr2.png"))
-        && save(boardMockup(1.0), folder, QStringLiteral("board-dpr1.png"))
-        && save(boardMockup(2.0), folder, QStringLiteral("board-dpr2.png"))
+    const bool ok = save(contactSheet(1.0, colours), folder, QStringLiteral("artsheet-dpr1.png"))
+        && save(contactSheet(2.0, colours), folder, QStringLiteral("artsheet-dpr2.png"))
+        && save(boardMockup(1.0, colours), folder, QStringLiteral("board-dpr1.png"))
+        && save(boardMockup(2.0, colours), folder, QStringLiteral("board-dpr2.png"))
         && save(tileRepeat(), folder, QStringLiteral("tile-dpr1.png"));
     return ok ? 0 : 1;
 }
