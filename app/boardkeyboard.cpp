@@ -113,9 +113,13 @@ void BoardKeyboard::step(int direction)
 {
     const std::vector<int> places = stops();
     if (!ringShown()) {
-        // The first arrow shows the ring where it stood last, or at the
-        // arrow's end of the row of places.
-        showRingAt(isStop(place_) ? place_ : direction > 0 ? places.front() : places.back());
+        // The first arrow shows the ring where it stood last (or at the next
+        // place, should that card have gone meanwhile); the very first one
+        // at the arrow's end of the row of places.
+        if (place_ == 0)
+            showRingAt(direction > 0 ? places.front() : places.back());
+        else
+            showRingAt(isStop(place_) ? place_ : nextStopAfter(place_));
         return;
     }
     const auto at = std::find(places.begin(), places.end(), place_);
@@ -149,13 +153,19 @@ void BoardKeyboard::press()
         playCard_(place_);
 }
 
+// The stock, always a stop, comes last, so some place always follows.
+int BoardKeyboard::nextStopAfter(int place) const
+{
+    for (int next = place + 1; next <= kStockPlace; ++next)
+        if (isStop(next))
+            return next;
+    return kStockPlace;
+}
+
 void BoardKeyboard::boardChanged()
 {
-    if (!ringShown() || isStop(place_))
-        return;
-    const std::vector<int> places = stops();
-    const auto after = std::find_if(places.begin(), places.end(), [this](int place) { return place > place_; });
-    showRingAt(after != places.end() ? *after : places.front());
+    if (ringShown() && !isStop(place_))
+        showRingAt(nextStopAfter(place_));
 }
 
 void BoardKeyboard::setScale(qreal scale)

@@ -48,6 +48,7 @@ private:
     bool keyPressed(const QKeyEvent& key);
     std::vector<int> stops() const;
     bool isStop(int place) const;
+    int nextStopAfter(int place) const;
     QWidget* controlAt(int place) const;
     void step(int direction);
     void showRingAt(int place);

@@ -10,6 +10,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <map>
 
 namespace kestrova {
 namespace {
@@ -128,6 +129,69 @@ TEST(Artwork, diamondsAndHeartsAreRedClubsAndSpadesBlackInSuitOrder)
             EXPECT_EQ(red, 0);
         }
     }
+}
+
+enum class Ink { Red, Black, Green, Blue, Other };
+
+Ink inkOf(QRgb pixel)
+{
+    const int r = qRed(pixel), g = qGreen(pixel), b = qBlue(pixel);
+    if (r > 150 && g < 90 && b < 100)
+        return Ink::Red;
+    if (r < 70 && g < 70 && b < 70)
+        return Ink::Black;
+    if (g > r + 50 && g > b + 30)
+        return Ink::Green;
+    if (b > r + 80 && b > g + 60)
+        return Ink::Blue;
+    return Ink::Other;
+}
+
+std::map<Ink, int> inkCount(const QImage& card, const QRect& area)
+{
+    std::map<Ink, int> count;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++count[inkOf(card.pixel(x, y))];
+    return count;
+}
+
+TEST(Artwork, fourColourDeckInksClubsGreenDiamondsBlueHeartsRedSpadesBlack)
+{
+    const std::array<Ink, 4> suitInk{Ink::Green, Ink::Blue, Ink::Red, Ink::Black};
+    const QRect corner(3, 3, 11, 23);
+    const QRect middle(14, 9, 43, 78);   // the pips, the ace or the court figure
+    for (int value = 1; value <= 52; ++value) {
+        SCOPED_TRACE(value);
+        const Ink ink = suitInk[static_cast<std::size_t>((value - 1) / 13)];
+        const QImage card = imageOf(cardPicture(value, 1.0, CardColours::FourColour));
+        std::map<Ink, int> inCorner = inkCount(card, corner);
+        EXPECT_GT(inCorner[ink], 20);
+        for (Ink other : {Ink::Red, Ink::Black, Ink::Green, Ink::Blue})
+            if (other != ink)
+                EXPECT_LT(inCorner[other], 3) << "a second suit colour in the corner";
+        // The middle carries the suit's colour too, the court figures' robes
+        // included: far more of it than the two-colour card shows.
+        const int fourColourInk = inkCount(card, middle)[ink];
+        const int twoColourInk = inkCount(imageOf(cardPicture(value, 1.0)), middle)[ink];
+        EXPECT_GT(fourColourInk, 40);
+        if (ink == Ink::Green || ink == Ink::Blue)
+            EXPECT_GT(fourColourInk, 2 * twoColourInk + 20);
+    }
+    // Hearts and spades look as they do in the two-colour deck.
+    EXPECT_EQ(imageOf(cardPicture(27, 1.0, CardColours::FourColour)), imageOf(cardPicture(27, 1.0)));
+    EXPECT_EQ(imageOf(cardPicture(0, 1.0, CardColours::FourColour)), imageOf(cardPicture(0, 1.0)));
+}
+
+TEST(Artwork, cardsDrawnAtAScaleAreDrawnForIt)
+{
+    // A card shown at 1.5 times its size on a ratio-2 screen: 3 device pixels
+    // for each logical one, marked with the screen's ratio.
+    const CardImages cards(2.0, CardColours::TwoColour, 1.5);
+    EXPECT_EQ(cards.picture(10).devicePixelRatio(), 2.0);
+    EXPECT_EQ(cards.picture(10).size(), QSize(213, 288));
+    EXPECT_EQ(imageOf(cards.picture(10)), imageOf(cardPicture(10, 3.0)));
+    EXPECT_EQ(imageOf(CardImages(2.0).picture(10)), imageOf(cardPicture(10, 2.0)));
 }
 
 TEST(Artwork, cardImagesHoldTheCardPicturesForTheirRatio)

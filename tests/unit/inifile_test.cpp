@@ -118,6 +118,19 @@ TEST(IniFile, SectionAndKeyNamesMatchWithoutRegardToCase)
     EXPECT_EQ(readBytes(ini.path()), "[KESTROVA]\ntOP=8\n"); // the line keeps its spelling
 }
 
+TEST(IniFile, AKeyIsThereWhateverItHoldsAndOnlyInItsOwnSection)
+{
+    TempFolder folder;
+    IniFile ini(folder / "k.ini");
+    EXPECT_FALSE(ini.hasKey("kestrova", "Top"));   // no file yet
+    writeBytes(ini.path(), "[other]\nName=x\n[Kestrova]\nTOP=\nWidth\n; Height=1\n");
+    EXPECT_TRUE(ini.hasKey("kestrova", "top"));     // empty, but there
+    EXPECT_FALSE(ini.hasKey("kestrova", "Name"));   // another section's
+    EXPECT_FALSE(ini.hasKey("kestrova", "Width"));  // no "="
+    EXPECT_FALSE(ini.hasKey("kestrova", "Height")); // a comment
+    EXPECT_FALSE(ini.hasKey("missing", "Top"));
+}
+
 TEST(IniFile, AWriteChangesOneLineAndKeepsEverythingElse)
 {
     TempFolder folder;

@@ -25,6 +25,8 @@ private slots:
     void preparedFileSetsPlaceNameAndOptions();
     void damagedValuesFallBackKeyByKey();
     void togglingAnOptionWritesEveryKey();
+    void laterOptionsReachTheFileOnlyOnceSwitchedOn();
+    void laterOptionsTakeOnlyAnExactYes();
     void closeWritesTheBoundsAndKeepsTheRestOfTheFile();
     void windowLargerThanTheWorkAreaShrinksBy3OnlyWhenMoved();
     void resetScreenLocationIsSavedWithTheNextWrite();
@@ -124,6 +126,51 @@ void SettingsTest::togglingAnOptionWritesEveryKey()
     action("updatecheck")->trigger();
     QVERIFY(readIni().endsWith("Sounds=no\nUpdate=false\n"));
     QVERIFY(errors.isEmpty());
+}
+
+// "Four-Colour Deck" and "Scale Board to Window" come after the seven keys,
+// and only once switched on, so a reader that knows only the seven sees the
+// same file, and a file that never had them is written as before.
+void SettingsTest::laterOptionsReachTheFileOnlyOnceSwitchedOn()
+{
+    const QByteArray sevenKeys("[kestrova]\nTop=3\nLeft=3\nWidth=774\nHeight=541\nName=Guest\nSounds=yes\nUpdate=true\n");
+    startMain();
+    action("updatecheck")->trigger();
+    action("updatecheck")->trigger();
+    QCOMPARE(readIni(), sevenKeys);
+
+    action("FourColourDeck1")->trigger();
+    QCOMPARE(readIni(), sevenKeys + "FourColour=yes\n");
+    action("FourColourDeck1")->trigger();
+    QCOMPARE(readIni(), sevenKeys + "FourColour=no\n");
+    action("ScaleBoardtoWindow1")->trigger();
+    QCOMPARE(readIni(), sevenKeys + "FourColour=no\nScaleBoard=yes\n");
+    main->close();
+    QCOMPARE(readIni(), sevenKeys + "FourColour=no\nScaleBoard=yes\n");
+    delete main;
+
+    // Read again: the seven keys as before, the board scaled, two colours.
+    startMain();
+    QCOMPARE(nameText("edit_name"), QString("Guest"));
+    QVERIFY(action("PlaySounds1")->isChecked());
+    QVERIFY(!action("FourColourDeck1")->isChecked());
+    QVERIFY(action("ScaleBoardtoWindow1")->isChecked());
+    action("PlaySounds1")->trigger();
+    QCOMPARE(readIni(), QByteArray(sevenKeys).replace("Sounds=yes", "Sounds=no") + "FourColour=no\nScaleBoard=yes\n");
+}
+
+void SettingsTest::laterOptionsTakeOnlyAnExactYes()
+{
+    // A hand-kept file: the keys in another order, other sections, odd values.
+    writeIni("[kestrova]\r\nScaleBoard=Yes\r\nName=Ada\r\nfourcolour = \"yes\"\r\n[other]\r\nScaleBoard=yes\r\n");
+    startMain();
+    QVERIFY(action("FourColourDeck1")->isChecked());
+    QVERIFY(!action("ScaleBoardtoWindow1")->isChecked());
+    QCOMPARE(nameText("edit_name"), QString("Ada"));
+    action("PlaySounds1")->trigger();
+    const QByteArray text = readIni();
+    QVERIFY2(text.startsWith("[kestrova]\r\nScaleBoard=no\r\nName=Ada\r\nfourcolour =yes\r\n"), text.constData());
+    QVERIFY2(text.endsWith("Sounds=no\r\nUpdate=true\r\n[other]\r\nScaleBoard=yes\r\n"), text.constData());
 }
 
 void SettingsTest::closeWritesTheBoundsAndKeepsTheRestOfTheFile()
