@@ -24,9 +24,19 @@ QFont scaledFont(QFont font, qreal scale)
 
 } // namespace
 
+namespace {
+
+// Long enough to span the gaps between the resizes of a drag.
+constexpr int kRestMilliseconds = 80;
+
+} // namespace
+
 BoardScaler::BoardScaler(QWidget* area, QWidget* board) : QObject(board), area_(area), board_(board)
 {
     area_->installEventFilter(this);
+    restTimer_.setSingleShot(true);
+    restTimer_.setInterval(kRestMilliseconds);
+    connect(&restTimer_, &QTimer::timeout, this, &BoardScaler::drawPictures);
 }
 
 qreal BoardScaler::fittingScale(const QSize& area, const QSize& boardSize)
@@ -72,12 +82,17 @@ void BoardScaler::setEnabled(bool enabled)
         layOut();
     else
         apply(1.0, QPoint(0, 0));
+    restTimer_.stop();
+    drawPictures();
 }
 
 bool BoardScaler::eventFilter(QObject* watched, QEvent* event)
 {
-    if (enabled_ && watched == area_ && event->type() == QEvent::Resize)
+    if (enabled_ && watched == area_ && event->type() == QEvent::Resize) {
         layOut();
+        if (pictureScale_ != scale_)
+            restTimer_.start();
+    }
     return false;
 }
 
@@ -112,11 +127,19 @@ void BoardScaler::apply(qreal scale, const QPoint& origin)
         } else {
             widget->setGeometry(geometry);
         }
-        if (auto* picture = qobject_cast<PictureControl*>(widget))
-            picture->setPictureScale(scale);
     }
     if (rescaled)
-        emit scaleChanged(scale);
+        emit laidOut(scale);
+}
+
+void BoardScaler::drawPictures()
+{
+    if (pictureScale_ == scale_)
+        return;
+    pictureScale_ = scale_;
+    for (PictureControl* picture : board_->findChildren<PictureControl*>())
+        picture->setPictureScale(pictureScale_);
+    emit picturesScaled(pictureScale_);
 }
 
 } // namespace kestrova

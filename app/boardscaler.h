@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointer>
 #include <QRect>
+#include <QTimer>
 
 #include <vector>
 
@@ -23,8 +24,13 @@ public:
     BoardScaler(QWidget* area, QWidget* board);
 
     bool isEnabled() const { return enabled_; }
+    // Lays the board out at once, its pictures drawn for the new scale.
     void setEnabled(bool enabled);
     qreal scale() const { return scale_; }
+    // The scale the pictures are drawn at. While the window is being resized
+    // it may lag behind the layout: drawing a large board takes a good part
+    // of a second, so pictures are drawn again only once the size has rested.
+    qreal pictureScale() const { return pictureScale_; }
 
     // The scale that fits a board of `boardSize` into `area`, never below 1.
     static qreal fittingScale(const QSize& area, const QSize& boardSize);
@@ -32,9 +38,11 @@ public:
     static QRect scaled(const QRect& rect, qreal scale);
 
 signals:
-    // After the board has been laid out at a new scale; cards drawn from
-    // bitmaps are for the window to draw again.
-    void scaleChanged(qreal scale);
+    // After the board has been laid out at a new scale.
+    void laidOut(qreal scale);
+    // After the drawn pictures on the board have been drawn at a new scale;
+    // cards shown from bitmaps are for the window to draw again.
+    void picturesScaled(qreal scale);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -50,11 +58,14 @@ private:
     void recordBase();
     void layOut();
     void apply(qreal scale, const QPoint& origin);
+    void drawPictures();
 
     QWidget* area_;
     QWidget* board_;
     bool enabled_ = false;
     qreal scale_ = 1.0;
+    qreal pictureScale_ = 1.0;
+    QTimer restTimer_;   // runs while the size has not yet rested
     QFont inheritedFont_;   // the board's font at scale 1, from its window
     std::vector<Base> base_;
 };

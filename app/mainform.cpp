@@ -486,8 +486,8 @@ void Tmain::createPlayAids()
     accessibility_->addPanel(panel_update, label("Label10"), label("Label12"));
 
     scaler_ = new BoardScaler(clientArea_, panel_board);
-    connect(scaler_, &BoardScaler::scaleChanged, this, &Tmain::remakeCardImages);
-    connect(scaler_, &BoardScaler::scaleChanged, keyboard_, &BoardKeyboard::setScale);
+    connect(scaler_, &BoardScaler::picturesScaled, this, &Tmain::remakeCardImages);
+    connect(scaler_, &BoardScaler::laidOut, keyboard_, &BoardKeyboard::setScale);
 }
 
 // Redraws every board control from the game table's state.
@@ -627,7 +627,7 @@ void Tmain::remakeCardImages()
     cards_ = std::make_unique<CardImages>(qApp->devicePixelRatio(),
                                           FourColourDeck1->isChecked() ? CardColours::FourColour
                                                                        : CardColours::TwoColour,
-                                          scaler_->scale());
+                                          scaler_->pictureScale());
     showBoard();
 }
 

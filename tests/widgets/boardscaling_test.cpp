@@ -61,10 +61,14 @@ private slots:
 private:
     QWidget* widget(const char* name) const { return main->findChild<QWidget*>(name); }
     QAction* action(const char* name) const { return main->findChild<QAction*>(name); }
+    // Resizes the client area and waits until the pictures have been drawn
+    // for the new size, which happens once the size has rested.
     void setClientSize(const QSize& size)
     {
         main->resize(size + (main->size() - main->centralWidget()->size()));
         QTRY_COMPARE(main->centralWidget()->size(), size);
+        auto* scaler = main->findChild<BoardScaler*>();
+        QTRY_COMPARE(scaler->pictureScale(), scaler->scale());
     }
 
     QTemporaryDir dir;
