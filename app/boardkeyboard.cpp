@@ -2,6 +2,9 @@
 
 #include "game/gametable.h"
 #include "ui/focusring.h"
+#include "ui/picturecontrol.h"
+
+#include <QAccessible>
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -37,8 +40,10 @@ bool BoardKeyboard::eventFilter(QObject* watched, QEvent* event)
 {
     if (event->type() == QEvent::MouseButtonPress && ring_->isVisible()) {
         auto* widget = qobject_cast<QWidget*>(watched);
-        if (widget && widget->window() == window_)
+        if (widget && widget->window() == window_) {
             ring_->hide();
+            markRinged(false);
+        }
     } else if (event->type() == QEvent::KeyPress && watched == window_) {
         return keyPressed(static_cast<const QKeyEvent&>(*event));
     }
@@ -129,9 +134,25 @@ void BoardKeyboard::step(int direction)
     showRingAt(places[static_cast<std::size_t>(next)]);
 }
 
+// A screen reader follows the ring as it follows the focus: the control
+// under the ring reports itself focused, and each move is told.
+void BoardKeyboard::markRinged(bool ringed)
+{
+    auto* control = qobject_cast<PictureControl*>(controlAt(place_));
+    if (!control || control->isRinged() == ringed)
+        return;
+    control->setRinged(ringed);
+    if (ringed) {
+        QAccessibleEvent event(control, QAccessible::Focus);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
 void BoardKeyboard::showRingAt(int place)
 {
+    markRinged(false);
     place_ = place;
+    markRinged(true);
     ring_->surround(controlAt(place), scale_);
     // Above the cards, under every overlay panel.
     QWidget* lowestPanel = nullptr;

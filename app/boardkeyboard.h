@@ -52,6 +52,7 @@ private:
     QWidget* controlAt(int place) const;
     void step(int direction);
     void showRingAt(int place);
+    void markRinged(bool ringed);
     void press();
     bool closeTopPanel();
 

@@ -37,6 +37,8 @@ QAccessible::Role AccessiblePicture::role() const
 QAccessible::State AccessiblePicture::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
+    if (control()->isRinged())
+        state.focused = true;
     if (control()->accessibleRole() == QAccessible::Link)
         state.linked = true;
     return state;

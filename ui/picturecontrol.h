@@ -41,6 +41,11 @@ public:
     // Acts as a completed left click does.
     void click();
 
+    // Whether the board's keyboard ring stands on the control; assistive
+    // technology then takes it for the one with the focus.
+    bool isRinged() const { return ringed_; }
+    void setRinged(bool ringed) { ringed_ = ringed; }
+
 signals:
     void clicked();
 
@@ -60,6 +65,7 @@ private:
     QString hint_;
     QAccessible::Role role_ = QAccessible::Graphic;
     bool pressed_ = false;
+    bool ringed_ = false;
 };
 
 } // namespace kestrova
