@@ -2,10 +2,11 @@
 // scratch program folder, run under a virtual display against the score
 // server on loopback, its "update now" button clicked with real input. A
 // signed installer is started with exactly its parameters and the game ends
-// at once with exit code 0, saving nothing; a refused download starts
-// nothing and leaves the folder as it was.
+// at once with exit code 0, saving nothing; a refused download, or one the
+// game is closed during, starts nothing and leaves the folder as it was.
 #include "support/loopbackhttp.h"
 #include "support/minisigntool.h"
+#include "support/testhttpserver.h"
 #include "unit/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -225,6 +226,25 @@ TEST_F(UpdateProgramTest, AnInstallerChangedAfterSigning)
                                        "'\n");
     startServer(true);
     expectRefused();
+}
+
+TEST_F(UpdateProgramTest, ClosingTheGameDuringASlowDownloadEndsTheWait)
+{
+    // The version answers; the installer's head arrives, then the server stalls.
+    testing::TestHttpServer slow;
+    slow.queueReply({testing::TestHttpServer::response("200 OK", "1.0.1")});
+    slow.setReply({"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\npartial", true});
+    ::setenv("KESTROVA_CONNECT_TO", slow.route().c_str(), 1);
+    ASSERT_TRUE(startGameAndAccept());
+    ASSERT_TRUE(slow.waitForRequests(2));
+
+    // A polite termination closes the main window while the click still waits.
+    ::kill(gamePid, SIGTERM);
+    EXPECT_EQ(waitForGame(), 0);
+    EXPECT_TRUE(slow.waitForHangUps(1));
+    EXPECT_TRUE(watch.waitFor(IN_MOVED_TO, "kestrova", 10s)) << "the executable did not get its name back";
+    EXPECT_EQ(contentsOf(programFolder), (std::set<std::string>{"kestrova", "kestrova.ini", "kestrovatally.tld"}));
+    EXPECT_EQ(slow.requestCount(), 2u);
 }
 
 } // namespace
