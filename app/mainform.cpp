@@ -7,6 +7,9 @@
 #include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
+#include "online/httpget.h"
+#include "online/selfupdate.h"
+#include "online/serverconfig.h"
 #include "platform/inifile.h"
 #include "platform/localdate.h"
 #include "platform/namedmutex.h"
@@ -316,10 +319,20 @@ void Tmain::createUpdatePanel(QWidget* board)
                     QStringLiteral("Update Available"));
     makeShadowTitle(panel_update, QStringLiteral("Label11"), QStringLiteral("Label12"), {2, 47}, {3, 46}, {327, 24}, 16,
                     QStringLiteral("Would you like to update now?"));
-    makePictureButton(panel_update, QStringLiteral("button_updateyes"), {27, 90}, PictureButton::UpdateYes);
-    makePictureButton(panel_update, QStringLiteral("button_updatecancel"), {171, 90}, PictureButton::UpdateNo);
-    auto* progress = makeLabel(panel_update, QStringLiteral("label_update"), {1, 140}, houseFont(16), Qt::white);
-    progress->resize(327, 20);
+    button_updateyes = makePictureButton(panel_update, QStringLiteral("button_updateyes"), {27, 90},
+                                         PictureButton::UpdateYes);
+    connect(button_updateyes, &PictureControl::clicked, this, &Tmain::button_updateyesClick);
+    button_updatecancel = makePictureButton(panel_update, QStringLiteral("button_updatecancel"), {171, 90},
+                                            PictureButton::UpdateNo);
+    connect(button_updatecancel, &PictureControl::clicked, this, &Tmain::button_updatecancelClick);
+    label_update = makeLabel(panel_update, QStringLiteral("label_update"), {1, 140}, houseFont(16), Qt::white);
+    label_update->resize(327, 20);
+
+    checkupdate = new THTTPGet(this);
+    checkupdate->setObjectName(QStringLiteral("checkupdate"));
+    connect(checkupdate, &THTTPGet::OnDoneString, this, &Tmain::checkupdateDoneString);
+    selfUpdate_ = new SelfUpdate(programname, this);
+    connect(selfUpdate_, &SelfUpdate::statusShown, label_update, &QLabel::setText);
 }
 
 // The deal number above the board, the verdict beside "Cards Left", the best
@@ -631,6 +644,46 @@ void Tmain::remakeCardImages()
     showBoard();
 }
 
+void Tmain::FormShow()
+{
+    if (!updatecheck->isChecked())
+        return;
+    checkupdate->setURL(QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/") + programname +
+                        QStringLiteral("/") + programname + QStringLiteral("version.txt"));
+    checkupdate->StartGet();
+}
+
+// Any reply that is not exactly our version offers the update, an older one too.
+void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
+{
+    const auto* about = qobject_cast<Tabout*>(about_);
+    if (!about || about->version() == result)
+        return;
+    panel_update->show();
+    panel_update->raise();
+}
+
+void Tmain::button_updatecancelClick()
+{
+    panel_update->hide();
+}
+
+void Tmain::button_updateyesClick()
+{
+    button_updateyes->hide();
+    button_updatecancel->hide();
+    label_update->setText(QStringLiteral("Updating. Please Wait..."));
+    selfUpdate_->backupExecutable();
+    downloadit();
+}
+
+// Returns only when the installer did not start: a started one ends the process.
+void Tmain::downloadit()
+{
+    if (selfUpdate_->downloadit() == SelfUpdate::Outcome::NotStarted)
+        showMessage_(selfUpdate_->manualDownloadMessage());
+}
+
 void Tmain::ResetScreenLocation1Click()
 {
     setOuterBounds(QRect(3, 3, defaultwidth, defaultheight));
@@ -836,6 +889,9 @@ void Tmain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     fitToFrame();
+    // Restoring from the taskbar is no new showing of the window.
+    if (!event->spontaneous())
+        FormShow();
 }
 
 void Tmain::moveEvent(QMoveEvent* event)
@@ -861,6 +917,8 @@ void Tmain::closeForTermination()
 
 void Tmain::closeEvent(QCloseEvent* event)
 {
+    // A download waits inside a click handler; closing ends that wait.
+    selfUpdate_->abort();
     FormClose();
     event->accept();
     // Closing the main window ends the program, whatever else is open.

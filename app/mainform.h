@@ -33,8 +33,10 @@ class NamedMutex;
 class NameEdit;
 class PictureControl;
 class Random;
+class SelfUpdate;
 class SoundSink;
 class TFlatPanel;
+class THTTPGet;
 class TLbBackground;
 class Thighscore;
 class Ttallylist;
@@ -72,6 +74,10 @@ public:
     void ChangeName1Click();
     void PlaySounds1Click();
     void updatecheckClick();
+    void checkupdateDoneString(THTTPGet* sender, const QString& result);
+    void button_updateyesClick();
+    void button_updatecancelClick();
+    void downloadit();
     void ResetScreenLocation1Click();
     void TallyList1Click();
     void ViewHighScoreList1Click();
@@ -105,6 +111,9 @@ public:
     // Settings
     void loadinifile();
     void saveinifile();
+
+    // The installer download and start; tests point it at a folder of their own.
+    SelfUpdate& selfUpdate() { return *selfUpdate_; }
 
     // Closes the window as a polite termination asks: settings are saved, but
     // nothing waits for the player.
@@ -140,6 +149,7 @@ protected:
 
 private:
     void FormCreate();
+    void FormShow();
     void FormClose();
     void createBoard();
     void createOverlayPanels();
@@ -211,6 +221,11 @@ private:
     TFlatPanel* panel_update = nullptr;
     QLabel* label_bestlost = nullptr;
     QLabel* label_bestcleared = nullptr;
+    PictureControl* button_updateyes = nullptr;
+    PictureControl* button_updatecancel = nullptr;
+    QLabel* label_update = nullptr;
+    THTTPGet* checkupdate = nullptr;
+    SelfUpdate* selfUpdate_ = nullptr;
 
     QAction* StartGame1 = nullptr;
     QAction* SelectDeal1 = nullptr;

@@ -17,6 +17,7 @@
 #include "ui/htmlview.h"
 #include "ui/picturecontrol.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpression>
@@ -70,6 +71,10 @@ void HighScoreTest::init()
     });
     window = std::make_unique<Thighscore>(QPixmap(), "kestrova");
     qputenv("KESTROVA_DATA_DIR", dataDir.path().toLocal8Bit());
+    // The main window's update check would be one more request to the server.
+    QFile ini(dataDir.filePath("kestrova.ini"));
+    QVERIFY(ini.open(QIODevice::WriteOnly));
+    ini.write("[kestrova]\nUpdate=false\n");
 }
 
 void HighScoreTest::cleanup()
