@@ -182,6 +182,8 @@ Minisign::Result Minisign::verifyFile(std::string_view publicKeyText, std::strin
         const auto got = static_cast<std::size_t>(in.gcount());
         if (signature.prehashed)
             crypto_generichash_update(&state, chunk.data(), got);
+        else if (whole.size() + got > kLegacyFileLimit)
+            return Result::FileTooLarge;
         else
             whole.insert(whole.end(), chunk.begin(), chunk.begin() + static_cast<std::ptrdiff_t>(got));
     }
@@ -205,6 +207,7 @@ const char* Minisign::describe(Result result)
     case Result::FileMismatch: return "The signature does not match the file";
     case Result::CommentMismatch: return "The trusted comment does not match its signature";
     case Result::UnreadableFile: return "The signed file can't be read";
+    case Result::FileTooLarge: return "The file is too large for a signature in the legacy form";
     }
     return "Unknown signature result";
 }

@@ -22,6 +22,7 @@ public:
         FileMismatch,          // the file is not the one that was signed
         CommentMismatch,       // the trusted comment was changed
         UnreadableFile,        // the file to check can't be read
+        FileTooLarge,          // a legacy signature over a file too large to hold in memory
     };
 
     using KeyId = std::array<std::uint8_t, 8>;
@@ -58,6 +59,9 @@ public:
 
     // The prehashed form's digest length, BLAKE2b-512.
     static constexpr std::size_t kHashBytes = 64;
+    // The legacy form signs the file itself, so checking it means holding the
+    // whole file; a larger file is refused rather than read into memory.
+    static constexpr std::size_t kLegacyFileLimit = std::size_t{64} << 20;
 };
 
 } // namespace kestrova

@@ -136,6 +136,17 @@ TEST_F(MinisignTest, AChangedFileIsRefusedInBothForms)
     EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), prehashed, folder / "missing.exe"), Result::UnreadableFile);
 }
 
+// The legacy form is checked over the file held in memory: a file past the
+// limit is refused before it is read whole, and the limit itself still fits.
+TEST_F(MinisignTest, ALegacySignatureOverAHugeFileIsRefusedUnread)
+{
+    std::filesystem::resize_file(file, Minisign::kLegacyFileLimit + 1);   // sparse: costs no disk
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), legacy, file), Result::FileTooLarge);
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), prehashed, file), Result::FileMismatch);
+    std::filesystem::resize_file(file, Minisign::kLegacyFileLimit);
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), legacy, file), Result::FileMismatch);
+}
+
 TEST_F(MinisignTest, AChangedTrustedCommentIsRefusedEvenForTheRightFile)
 {
     EXPECT_EQ(Minisign::verify(key.publicKeyText(), withLine(2, "trusted comment: kestrova tesT"), message),
