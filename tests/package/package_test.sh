@@ -4,28 +4,38 @@
 # entry, metainfo, icon and service checked with the tools distributions use,
 # then the server run from there on loopback and the game under a virtual
 # display. The game runs as a user who cannot write its installed folder, so
-# its settings and tally must land in the per-user data folder; its update
-# check must reach SERVER_HOST, the host it was built with.
+# its settings and tally must land in the per-user data folder; its request
+# for the high-score list must go to SERVER_HOST, the host it was built with.
 #   package_test.sh SOURCE_DIR BUILD_DIR SERVER_HOST
 set -euo pipefail
 
 if [ "${1:-}" = --run-game ]; then
-  # Second stage, inside the virtual display: start the installed game, wait
-  # for its window and its update check, stop it politely.
+  # Second stage, inside the virtual display: start a window manager and the
+  # installed game, open the high-score list from the View menu, wait for its
+  # request at the server, stop the game politely.
   shift
-  game=$1 log=$2
+  game=$1 log=$2 seen=$3
+  openbox --sm-disable >/dev/null 2>&1 &
+  wm_pid=$!
+  trap 'kill "$wm_pid" 2>/dev/null || true' EXIT
+  # A window mapped before the window manager publishes its desktops may be lost to it.
+  timeout 30 bash -c 'until xdotool get_num_desktops >/dev/null 2>&1; do sleep 0.1; done' ||
+    { echo "FAIL: openbox did not start"; exit 1; }
   "$game" &
   pid=$!
-  timeout 30 xdotool search --sync --onlyvisible --name '^Kestrova$' >/dev/null ||
-    { echo "FAIL: no game window"; kill -KILL "$pid"; exit 1; }
-  # The update check runs when the window shows; its request reaches the
-  # server only through the route for the built-in host.
-  for ((tick = 0; tick < 300; ++tick)); do
-    grep -q 'GET /kestrova/kestrovaversion.txt' "$log" && break
-    sleep 0.1
-  done
-  grep -q 'GET /kestrova/kestrovaversion.txt' "$log" ||
-    { echo "FAIL: the game's update check never reached the server"; kill -KILL "$pid"; exit 1; }
+  window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Kestrova$' | head -n 1)
+  [ -n "$window" ] || { echo "FAIL: no game window"; kill -KILL "$pid"; exit 1; }
+  xdotool windowactivate --sync "$window"
+  # View is the third menu of the bar, its second item View High Score List.
+  xdotool mousemove --window "$window" 118 8 click 1
+  # The open menu is a second visible window of the game's.
+  timeout 10 bash -c "until [ \$(xdotool search --onlyvisible --pid $pid | wc -l) -ge 2 ]; do sleep 0.05; done" ||
+    { echo "FAIL: the View menu did not open"; kill -KILL "$pid"; exit 1; }
+  xdotool key Down Down Return
+  # The request reaches the server only through the route for the built-in
+  # host. The log's first SEEN lines are the test's own requests.
+  timeout 30 grep -q -m 1 'GET /counter/kestrova.shtml ' <(tail -n +$((seen + 1)) -f "$log") ||
+    { echo "FAIL: the game's request for the high-score list never reached the server"; kill -KILL "$pid"; exit 1; }
   kill -TERM "$pid"
   status=0
   wait "$pid" || status=$?
@@ -115,6 +125,10 @@ printf 'GET /kestrova/kestrovaversion.txt HTTP/1.0\r\n\r\n' >&3
 reply=$(cat <&3)
 exec 3<&-
 [[ $reply == *$'\r\n\r\n1.0.2' ]] || fail "version reply: $reply"
+# The log line may follow the reply; it must be there before the game's
+# requests are told from the test's own by counting lines.
+timeout 30 grep -q -m 1 'GET /kestrova/kestrovaversion.txt' <(tail -n +1 -f "$work/access.log") ||
+  fail "no access log line for the version request"
 
 step "the game from the unpacked root"
 home=$work/home
@@ -134,7 +148,7 @@ fi
   HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
   XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$home" KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb \
   KESTROVA_CONNECT_TO="$server_host:80:127.0.0.1:$port" \
-  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --run-game "$root/usr/games/kestrova" "$work/access.log" ||
+  xvfb-run -a -s "-screen 0 1280x800x24" "$0" --run-game "$root/usr/games/kestrova" "$work/access.log" "$(wc -l <"$work/access.log")" ||
   fail "the installed game"
 
 data="$home/.local/share/Vorlin Software/Kestrova"
