@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: CTest in the normal
-# build (build/), CTest again in a build with AddressSanitizer and
+# build (build/), the Debian packages made from it and checked (the CTest
+# label "package"), CTest again in a build with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-sanitize/), then the fuzz targets briefly.
 # Every phase runs and reports even when an earlier one failed; the exit status
 # is non-zero when any did. KESTROVA_FUZZ_SECONDS sets each fuzz target's time.
@@ -36,7 +37,8 @@ sanitized_build() {
 }
 
 if phase "build" scripts/build.sh; then
-  phase "ctest" ctest --test-dir "$root/build" --output-on-failure -j2
+  phase "ctest" ctest --test-dir "$root/build" --output-on-failure -j2 -LE package
+  phase "package" ctest --test-dir "$root/build" --output-on-failure -L package
 fi
 if phase "build sanitized" sanitized_build; then
   phase "ctest sanitized" ctest --test-dir "$root/build-sanitize" --output-on-failure -j2

@@ -6,6 +6,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrova::server {
@@ -31,7 +32,15 @@ public:
 // Reads the arguments after the program name. Options take their value as the
 // next argument or after "=" (--db=FILE); a later option wins over an earlier
 // one, except --trusted-proxy, which adds one more address each time.
+// --config FILE reads the file first (see readServerConfig); every option on
+// the command line then wins over it, and the command line's --trusted-proxy
+// addresses replace the file's. With --help the file is not read.
 ServerOptions parseServerOptions(const std::vector<std::string>& arguments);
+
+// Applies a configuration file's text to `options`: "KEY = VALUE" lines whose
+// keys are the options' names without "--", blanks around both ignored, blank
+// lines and lines starting with "#" skipped. Faults name `source` and the line.
+void readServerConfig(std::string_view text, const std::string& source, ServerOptions& options);
 
 // The text --help prints.
 std::string serverUsage();

@@ -309,6 +309,20 @@ TEST_F(ServerProgram, WritesOneCommonLogLinePerRequest)
                          }));
 }
 
+TEST_F(ServerProgram, TakesItsSettingsFromAConfigurationFile)
+{
+    TempFolder configs;
+    const std::filesystem::path scores = folder() / "configured.db";
+    writeBytes(configs / "k.conf", "# as a service would have it\ndb = " + scores.string() +
+                                       "\nversion = 1.0.3\nlisten = 127.0.0.1:1\n");
+    // The helper's own --listen 127.0.0.1:0 comes first on the command line and still wins.
+    Server server({"--config", (configs / "k.conf").string()});
+    EXPECT_EQ(httpGet(server.port(), "/kestrova/kestrovaversion.txt").body, "1.0.3");
+    EXPECT_EQ(httpGet(server.port(), post("name=Ann&date=1.1.26&score=5")).status, 200);
+    EXPECT_EQ(server.terminate(), 0);
+    EXPECT_EQ(kestrova::server::openScoreStore(scores.string())->count(), 1);
+}
+
 TEST_F(ServerProgram, CommandLineFaultsExitWithTwoAndStartFaultsWithOne)
 {
     const ProgramRun help = runServer({"--help"});
@@ -318,7 +332,15 @@ TEST_F(ServerProgram, CommandLineFaultsExitWithTwoAndStartFaultsWithOne)
                                "--access-log FILE"})
         EXPECT_NE(help.out.find(option), std::string::npos) << option;
 
+    TempFolder configs;
+    writeBytes(configs / "unknown.conf", "db = scores.db\nport = 80\n");
+    writeBytes(configs / "bad.conf", "posts-per-minute = lots\n");
+    writeBytes(configs / "good.conf", "db = " + (folder() / "from-config.db").string() + "\nlisten = 127.0.0.1:0\n");
     for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--config", (configs / "unknown.conf").string()},
+             {"--config", (configs / "bad.conf").string()},
+             {"--config", (configs / "missing.conf").string()},
+             {"--config", (configs / "good.conf").string(), "--post-burst", "none"},
              {"--bogus"},
              {"--listen"},
              {"--listen", "localhost"},
