@@ -5,23 +5,10 @@
 set -euo pipefail
 game=$1
 
-if [ -z "${KESTROVA_IN_XVFB:-}" ]; then
-  exec env KESTROVA_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
+source "$(dirname "$0")/desktop.sh"
 
-data=$(mktemp -d)
-export KESTROVA_DATA_DIR=$data KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-# A window mapped while openbox is still starting can be lost to it; openbox
-# announces its desktops once it manages the display.
-for _ in $(seq 200); do
-  xdotool get_num_desktops >/dev/null 2>&1 && break
-  sleep 0.05
-done
 "$game" &
 pid=$!
-trap 'kill "$pid" "$wm" 2>/dev/null; wait "$pid" 2>/dev/null; rm -rf "$data"' EXIT
 
 fail() { echo "FAIL: $*"; exit 1; }
 size_of() { xdotool getwindowgeometry "$1" | sed -n 's/^ *Geometry: //p'; }

@@ -6,29 +6,7 @@
 set -euo pipefail
 game=$1
 
-if [ -z "${KESTROVA_IN_XVFB:-}" ]; then
-  exec env KESTROVA_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
-fi
-
-work=$(mktemp -d)
-wm_pid=
-pid=
-cleanup() {
-  [ -n "$pid" ] && kill "$pid" 2>/dev/null
-  [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-export KESTROVA_DATA_DIR=$work/data KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb
-mkdir -p "$KESTROVA_DATA_DIR"
-ini=$KESTROVA_DATA_DIR/kestrova.ini
-
-openbox --sm-disable >/dev/null 2>&1 &
-wm_pid=$!
-for _ in $(seq 100); do
-  xdotool get_num_desktops >/dev/null 2>&1 && break
-  sleep 0.1
-done
+source "$(dirname "$0")/desktop.sh"
 
 fail() { echo "FAIL: $*"; cat "$ini" 2>/dev/null || true; exit 1; }
 

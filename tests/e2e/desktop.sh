@@ -1,0 +1,33 @@
+# Sourced by the end-to-end scripts. Runs the script again inside a virtual
+# display, gives it a scratch data folder, starts openbox and waits until it
+# manages the display (a window mapped while openbox is still starting can be
+# lost to it). When the script ends, the game ($pid) and openbox are stopped
+# and the scratch folder is removed.
+if [ -z "${KESTROVA_IN_XVFB:-}" ]; then
+  exec env KESTROVA_IN_XVFB=1 xvfb-run -a -s "-screen 0 1280x800x24" "$0" "$@"
+fi
+
+work=$(mktemp -d)
+export KESTROVA_DATA_DIR=$work/data KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb
+mkdir -p "$KESTROVA_DATA_DIR"
+ini=$KESTROVA_DATA_DIR/kestrova.ini
+pid=
+wm_pid=
+end_desktop() {
+  if [ -n "$pid" ] && kill "$pid" 2>/dev/null; then
+    wait "$pid" 2>/dev/null || true
+  fi
+  if [ -n "$wm_pid" ]; then
+    kill "$wm_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap end_desktop EXIT
+
+openbox --sm-disable >/dev/null 2>&1 &
+wm_pid=$!
+# openbox announces its desktops once it manages the display.
+for _ in $(seq 200); do
+  xdotool get_num_desktops >/dev/null 2>&1 && break
+  sleep 0.05
+done
