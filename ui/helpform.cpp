@@ -143,7 +143,7 @@ QTextEdit* Thelp::makeMemo(int tag)
 
 void Thelp::FormCreate()
 {
-    findChild<QTextEdit*>(QStringLiteral("memo1"))->raise();
+    showMemo(static_cast<int>(HelpSection::Overview));
     setAutoSizedText(label_year, QString::number(QDate::currentDate().year()));
 }
 
@@ -167,9 +167,22 @@ void Thelp::layoutPanels()
 
 void Thelp::SelButton1Click(TSelButton* sender)
 {
-    if (auto* memo = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(sender->tag())))
-        memo->raise();
+    showMemo(sender->tag());
     label_caption->setText(sender->caption());
+}
+
+// One box on top and the others hidden rather than merely covered: a covered
+// box would still be laid out and painted beneath it at every opening.
+void Thelp::showMemo(int tag)
+{
+    auto* chosen = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(tag));
+    if (!chosen)
+        return;
+    chosen->show();
+    chosen->raise();
+    for (QTextEdit* memo : panel_main->findChildren<QTextEdit*>(Qt::FindDirectChildrenOnly))
+        if (memo != chosen)
+            memo->hide();
 }
 
 void Thelp::button_aboutClick()

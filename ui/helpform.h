@@ -34,6 +34,7 @@ private:
     void createMainPanel();
     QTextEdit* makeMemo(int tag);
     void layoutPanels();
+    void showMemo(int tag);
 
     TFlatPanel* panel_side = nullptr;
     TFlatPanel* panel_main = nullptr;

@@ -15,8 +15,12 @@ PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
     AccessiblePicture::installFactory();
 }
 
+// The board sets every control after each move; only those whose picture
+// changed are painted again.
 void PictureControl::setPicture(const QPixmap& picture)
 {
+    if (!draw_ && picture.cacheKey() == picture_.cacheKey())
+        return;
     draw_ = nullptr;
     picture_ = picture;
     update();
@@ -40,6 +44,8 @@ void PictureControl::setPictureScale(qreal scale)
 
 void PictureControl::clearPicture()
 {
+    if (!draw_ && picture_.isNull())
+        return;
     draw_ = nullptr;
     picture_ = QPixmap();
     update();
