@@ -34,7 +34,7 @@ Thelp& ProgramWindows::help()
     if (!help_) {
         help_ = std::make_unique<Thelp>(main.backgroundPicture());
         help_->setPlacementAnchor(&main);
-        help_->setAboutWindow(&about());
+        help_->setAboutWindow([this]() -> QWidget* { return &about(); });
     }
     return *help_;
 }

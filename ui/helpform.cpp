@@ -135,9 +135,9 @@ QTextEdit* Thelp::makeMemo(int tag)
     palette.setColor(QPalette::Text, Qt::black);
     memo->setPalette(palette);
     memo->document()->setDocumentMargin(5);
-
-    memo->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
-    emboldenHeadings(memo->document());
+    // The text goes in when the box is first shown (showMemo).
+    pendingText_.insert(memo);
+    memo->hide();
     return memo;
 }
 
@@ -178,6 +178,10 @@ void Thelp::showMemo(int tag)
     auto* chosen = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(tag));
     if (!chosen)
         return;
+    if (pendingText_.remove(chosen)) {
+        chosen->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
+        emboldenHeadings(chosen->document());
+    }
     chosen->show();
     chosen->raise();
     for (QTextEdit* memo : panel_main->findChildren<QTextEdit*>(Qt::FindDirectChildrenOnly))
@@ -187,11 +191,12 @@ void Thelp::showMemo(int tag)
 
 void Thelp::button_aboutClick()
 {
-    if (!about_)
+    QWidget* about = about_ ? about_() : nullptr;
+    if (!about)
         return;
-    about_->show();
-    about_->raise();
-    about_->activateWindow();
+    about->show();
+    about->raise();
+    about->activateWindow();
 }
 
 void Thelp::button_doneClick()
