@@ -695,7 +695,7 @@ void Tmain::FormShow()
 // Any reply that is not exactly our version offers the update, an older one too.
 void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
 {
-    const auto* about = qobject_cast<Tabout*>(about_);
+    const auto* about = qobject_cast<Tabout*>(aboutWindow());
     if (!about || about->version() == result)
         return;
     panel_update->show();
