@@ -73,7 +73,6 @@ TEST(SoundPlayer, theLastClipAskedForBeforeLoadingPlaysOnceLoaded)
 {
     LoggingOutput output;
     SoundPlayer player(kClips, output.maker());
-    player.load();
     player.play("entered");
     player.play("Winner1");
     player.play("no such clip");   // leaves the one asked for alone
