@@ -27,7 +27,7 @@ std::vector<kestrova::SoundClip> gameSoundClips()
 int main(int argc, char** argv)
 {
     using namespace kestrova;
-    // Before any thread starts; ends after the windows and their fetches are gone.
+    // Ends the network library's state after the windows and their fetches are gone.
     CurlLibrary network;
     KestrovaApplication app(argc, argv);
 
@@ -41,6 +41,9 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &windows.main,
                      &Tmain::closeForTermination);
 
+    // The audio back end and the clips wait until the window is on the screen;
+    // the greeting asked for meanwhile plays as soon as they are loaded.
+    QObject::connect(&windows.main, &Tmain::firstPainted, &windows.main, [&sounds] { sounds.load(); });
     windows.main.show();
     return app.exec();
 }

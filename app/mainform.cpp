@@ -124,15 +124,43 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
 
 Tmain::~Tmain() = default;
 
-void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore)
+void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> about, WindowSource<QWidget> help,
+                                WindowSource<Thighscore> highscore)
 {
     tallylist_ = tallylist;
-    about_ = about;
-    help_ = help;
-    highscore_ = highscore;
+    about_ = std::move(about);
+    help_ = std::move(help);
+    highscore_ = std::move(highscore);
     disconnect(scorePostedConnection_);
-    if (highscore_)
-        scorePostedConnection_ = connect(highscore_, &Thighscore::scorePosted, this, &Tmain::scorePosted);
+    connectedHighscore_ = nullptr;
+}
+
+void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore)
+{
+    setSecondaryWindows(tallylist, [about] { return about; }, [help] { return help; },
+                        [highscore] { return highscore; });
+}
+
+QWidget* Tmain::aboutWindow() const
+{
+    return about_ ? about_() : nullptr;
+}
+
+QWidget* Tmain::helpWindow() const
+{
+    return help_ ? help_() : nullptr;
+}
+
+// The post's answer is wanted from the window that sends it, once it exists.
+Thighscore* Tmain::highscoreWindow()
+{
+    Thighscore* window = highscore_ ? highscore_() : nullptr;
+    if (window && window != connectedHighscore_) {
+        disconnect(scorePostedConnection_);
+        scorePostedConnection_ = connect(window, &Thighscore::scorePosted, this, &Tmain::scorePosted);
+        connectedHighscore_ = window;
+    }
+    return window;
 }
 
 const QPixmap& Tmain::backgroundPicture() const
@@ -236,6 +264,17 @@ void Tmain::createOverlayPanels()
     createUpdatePanel(panel_board1);
     for (QWidget* panel : {panel_name, panel_lost, panel_cleared, panel_update})
         panel->installEventFilter(this);
+}
+
+bool Tmain::event(QEvent* event)
+{
+    const bool handled = QMainWindow::event(event);
+    if (event->type() == QEvent::Paint && !painted_) {
+        painted_ = true;
+        // Queued: the frame is flushed to the screen before anything else runs.
+        QMetaObject::invokeMethod(this, &Tmain::firstPainted, Qt::QueuedConnection);
+    }
+    return handled;
 }
 
 bool Tmain::eventFilter(QObject* watched, QEvent* event)
@@ -656,7 +695,7 @@ void Tmain::FormShow()
 // Any reply that is not exactly our version offers the update, an older one too.
 void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
 {
-    const auto* about = qobject_cast<Tabout*>(about_);
+    const auto* about = qobject_cast<Tabout*>(aboutWindow());
     if (!about || about->version() == result)
         return;
     panel_update->show();
@@ -697,16 +736,17 @@ void Tmain::TallyList1Click()
 
 void Tmain::ViewHighScoreList1Click()
 {
-    if (!highscore_)
+    Thighscore* highscore = highscoreWindow();
+    if (!highscore)
         return;
-    highscore_->loadit();
-    showSecondaryWindow(highscore_);
+    highscore->loadit();
+    showSecondaryWindow(highscore);
 }
 
 // The logo opens the maker's web site through the about window's link.
 void Tmain::image_logoClick()
 {
-    if (auto* about = qobject_cast<Tabout*>(about_))
+    if (auto* about = qobject_cast<Tabout*>(aboutWindow()))
         about->URL1()->OpenURL();
 }
 
@@ -720,8 +760,8 @@ void Tmain::button_sendscoreClick()
     if (edit_name->text().isEmpty())
         edit_name->setText(QStringLiteral("Guest"));
     try {
-        if (highscore_)
-            highscore_->sendscore(edit_name->text(), monthDayYear(QDate::currentDate(), localDateSeparator()),
+        if (Thighscore* highscore = highscoreWindow())
+            highscore->sendscore(edit_name->text(), monthDayYear(QDate::currentDate(), localDateSeparator()),
                                   QString::number(game_.score()));
     } catch (const std::exception&) {
         // Said nowhere: the wait below runs out and reports the failure.
@@ -762,12 +802,12 @@ void Tmain::scorePosted()
 
 void Tmain::Help2Click()
 {
-    showSecondaryWindow(help_);
+    showSecondaryWindow(helpWindow());
 }
 
 void Tmain::About1Click()
 {
-    showSecondaryWindow(about_);
+    showSecondaryWindow(aboutWindow());
 }
 
 void Tmain::showSecondaryWindow(QWidget* window)

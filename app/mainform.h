@@ -48,7 +48,15 @@ public:
     Tmain(Random& random, SoundSink& sounds, QWidget* parent = nullptr);
     ~Tmain() override;
 
-    // The secondary windows, created after this one.
+    // The secondary windows, created after this one. The tally window exists
+    // for the whole run (it keeps the tally); the others are asked for through
+    // their sources when first needed, so that a start never builds a window
+    // nobody opens. A source may give none.
+    template <typename Window>
+    using WindowSource = std::function<Window*()>;
+    void setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> about, WindowSource<QWidget> help,
+                             WindowSource<Thighscore> highscore);
+    // The same, for windows already built.
     void setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore);
 
     const QString programname = QStringLiteral("kestrova");
@@ -139,8 +147,12 @@ public:
 signals:
     // After every redraw of the board from the game table.
     void boardShown();
+    // Once, after the window's first frame has been painted: the moment for
+    // work the first screen does not need.
+    void firstPainted();
 
 protected:
+    bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -164,6 +176,9 @@ private:
     void remakeCardImages();
     void showBoard();
     void showSecondaryWindow(QWidget* window);
+    QWidget* aboutWindow() const;
+    QWidget* helpWindow() const;
+    Thighscore* highscoreWindow();
     void fitToFrame();
     void saveTally();
     void scorePosted();
@@ -176,6 +191,7 @@ private:
     int savedwidth = defaultwidth;
     int savedheight = defaultheight;
     bool terminating_ = false;
+    bool painted_ = false;
     QRect requestedBounds_;         // the last outer bounds asked for
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
@@ -249,9 +265,10 @@ private:
     BoardScaler* scaler_ = nullptr;
 
     Ttallylist* tallylist_ = nullptr;
-    QWidget* about_ = nullptr;
-    QWidget* help_ = nullptr;
-    Thighscore* highscore_ = nullptr;
+    WindowSource<QWidget> about_;
+    WindowSource<QWidget> help_;
+    WindowSource<Thighscore> highscore_;
+    Thighscore* connectedHighscore_ = nullptr;   // the one whose scorePosted is connected
     QMetaObject::Connection scorePostedConnection_;
 };
 

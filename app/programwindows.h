@@ -1,6 +1,8 @@
-// The program's five windows, made in their fixed order: the main window
-// first, since the others copy its background; destroyed in reverse order, so
-// the tally window saves while the main window still exists.
+// The program's five windows: the main window first, since the others copy
+// its background, then the tally window, which keeps the tally for the whole
+// run. The about, help and high-score windows are built the first time they
+// are needed. Destroyed in reverse order, so the tally window saves while the
+// main window still exists.
 #pragma once
 
 #include "app/mainform.h"
@@ -9,17 +11,26 @@
 #include "ui/aboutform.h"
 #include "ui/helpform.h"
 
+#include <memory>
+
 namespace kestrova {
 
 class ProgramWindows {
 public:
     ProgramWindows(Random& random, SoundSink& sounds);
+    ~ProgramWindows();
+
+    Tabout& about();
+    Thelp& help();
+    Thighscore& highscore();
 
     Tmain main;
     Ttallylist tallylist;
-    Tabout about;
-    Thelp help;
-    Thighscore highscore;
+
+private:
+    std::unique_ptr<Tabout> about_;
+    std::unique_ptr<Thelp> help_;
+    std::unique_ptr<Thighscore> highscore_;
 };
 
 } // namespace kestrova

@@ -326,9 +326,9 @@ struct WindowRequest {
 };
 const WindowRequest kWindowRequests[] = {
     {"tally", "TallyList1", [](ProgramWindows& w) -> QWidget* { return &w.tallylist; }},
-    {"help", "Help2", [](ProgramWindows& w) -> QWidget* { return &w.help; }},
-    {"about", "About1", [](ProgramWindows& w) -> QWidget* { return &w.about; }},
-    {"high scores", "ViewHighScoreList1", [](ProgramWindows& w) -> QWidget* { return &w.highscore; }},
+    {"help", "Help2", [](ProgramWindows& w) -> QWidget* { return &w.help(); }},
+    {"about", "About1", [](ProgramWindows& w) -> QWidget* { return &w.about(); }},
+    {"high scores", "ViewHighScoreList1", [](ProgramWindows& w) -> QWidget* { return &w.highscore(); }},
 };
 
 // One child's run: each window opened for the first time, then reopened.

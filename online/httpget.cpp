@@ -122,11 +122,6 @@ public:
 
     THTTPGetThread(THTTPGet* owner, Request request) : request_(std::move(request)), owner_(owner)
     {
-        try {
-            transfer_ = std::make_unique<CurlTransfer>();
-        } catch (const std::exception&) {
-            // Without a handle the run ends at once, as a failure.
-        }
         thread_ = std::thread([this] { run(); });
     }
 
@@ -140,8 +135,11 @@ public:
     void requestStop()
     {
         stop_.store(true);
-        if (transfer_)
-            transfer_->stop();
+        {
+            std::lock_guard lock(transferLock_);
+            if (transfer_)
+                transfer_->stop();
+        }
         std::lock_guard lock(progressLock_);
         if (pendingProgress_) {
             std::lock_guard handshakeLock(pendingProgress_->lock);
@@ -182,8 +180,23 @@ private:
 
     void run()
     {
+        makeTransfer();
         success_ = fetch();
         postToOwner([this](THTTPGet* owner) { owner->WorkerDone(this); });
+    }
+
+    // Made here rather than on the UI thread: the first transfer of a run
+    // loads the network library, and no window should wait for that.
+    void makeTransfer()
+    {
+        std::unique_ptr<CurlTransfer> transfer;
+        try {
+            transfer = std::make_unique<CurlTransfer>();
+        } catch (const std::exception&) {
+            // Without a handle the run ends at once, as a failure.
+        }
+        std::lock_guard lock(transferLock_);
+        transfer_ = std::move(transfer);
     }
 
     bool fetch()
@@ -367,6 +380,7 @@ private:
     }
 
     const Request request_;
+    std::mutex transferLock_;   // transfer_ is set on the worker and stopped from the UI thread
     std::unique_ptr<CurlTransfer> transfer_;
     std::atomic<bool> stop_{false};
 

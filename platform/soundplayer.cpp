@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <utility>
 
 namespace kestrova {
 
@@ -63,14 +64,24 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips) : SoundPlayer(clips, systemOutput()) {}
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips) : output_(systemOutput), toLoad_(clips) {}
 
 SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const EffectMaker& makeEffect)
+    : output_([makeEffect] { return makeEffect; }), toLoad_(clips)
 {
-    if (!makeEffect)
+}
+
+void SoundPlayer::load()
+{
+    if (loaded_)
         return;
-    for (const SoundClip& clip : clips)
-        clips_.push_back({clip.name, makeEffect(clip.source)});
+    loaded_ = true;
+    if (const EffectMaker makeEffect = output_())
+        for (const SoundClip& clip : toLoad_)
+            clips_.push_back({clip.name, makeEffect(clip.source)});
+    toLoad_.clear();
+    if (!waiting_.empty())
+        playLoaded(std::exchange(waiting_, std::string()));
 }
 
 SoundPlayer::~SoundPlayer() = default;
@@ -81,6 +92,14 @@ bool SoundPlayer::hasAudio() const
 }
 
 void SoundPlayer::play(std::string_view name)
+{
+    if (loaded_)
+        playLoaded(name);
+    else if (std::ranges::any_of(toLoad_, [name](const SoundClip& clip) { return sameIgnoringCase(clip.name, name); }))
+        waiting_ = name;
+}
+
+void SoundPlayer::playLoaded(std::string_view name)
 {
     const auto found = std::ranges::find_if(clips_, [name](const LoadedClip& clip) {
         return sameIgnoringCase(clip.name, name);

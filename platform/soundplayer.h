@@ -22,15 +22,18 @@ struct SoundClip {
 
 // A name matches a clip of the table without regard to case; a new clip cuts
 // off the one still playing; a name not in the table plays nothing and leaves
-// the playing clip alone. Every clip is loaded once, up front, so that playing
-// one never waits on a file. Nothing may depend on what this player reports;
-// it is output only.
+// the playing clip alone. Every clip is loaded once, before the first is
+// played, so that playing one never waits on a file. Nothing may depend on
+// what this player reports; it is output only.
 class SoundPlayer : public SoundSink {
 public:
     // Makes the output's effect for one clip's source.
     using EffectMaker = std::function<std::unique_ptr<SoundEffect>(const QString& source)>;
 
-    // Plays through the system's audio output. Where there is none (a headless
+    // Nothing is loaded until load(): starting the audio back end and reading
+    // the clips is kept off the way to the first window.
+
+    // Plays through the system's audio output. Where there is no output (a headless
     // machine, CI), or the environment variable KESTROVA_NO_AUDIO is set, it
     // loads nothing and stays silent: the audio back end would otherwise warn
     // per clip, and a clip that cannot play reports itself as playing for ever.
@@ -41,16 +44,26 @@ public:
     SoundPlayer(const SoundPlayer&) = delete;
     SoundPlayer& operator=(const SoundPlayer&) = delete;
 
+    // Before load(), the clip asked for last is kept and plays once loaded.
     void play(std::string_view name) override;
+
+    // Loads every clip (once; later calls do nothing).
+    void load();
 
     // Whether clips were loaded for an output (false when silent).
     bool hasAudio() const;
 
 private:
+    void playLoaded(std::string_view name);
+
     struct LoadedClip {
         std::string name;
         std::unique_ptr<SoundEffect> effect;
     };
+    std::function<EffectMaker()> output_;
+    std::vector<SoundClip> toLoad_;   // until loaded
+    bool loaded_ = false;
+    std::string waiting_;             // asked for before loading; empty: none
     std::vector<LoadedClip> clips_;
     SoundEffect* current_ = nullptr;
 };

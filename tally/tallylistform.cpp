@@ -67,7 +67,7 @@ Ttallylist::Ttallylist(const QPixmap& backgroundPicture, std::filesystem::path t
                        QWidget* parent)
     : TiledWindow(QStringLiteral("tallylist"), QStringLiteral("Kestrova - Tally List"), QSize(342, 462),
                   backgroundPicture, parent),
-      tallyPath_(std::move(tallyPath))
+      tallyPath_(std::move(tallyPath)), saver_(tallyPath_)
 {
     confirm_ = [this](const QString& question) {
         return QMessageBox::question(this, QStringLiteral("Kestrova"), question, QMessageBox::Yes | QMessageBox::No)
@@ -99,13 +99,11 @@ Ttallylist::~Ttallylist()
     savetally();
 }
 
+// The previous file stays whole when a save fails; the next save or the one
+// at exit tries again. The saver's destructor waits for the last one.
 void Ttallylist::savetally()
 {
-    try {
-        TallyFile(tallyPath_).save(model_.grid());
-    } catch (const std::exception&) {
-        // The previous file stays whole; the next save or the one at exit tries again.
-    }
+    saver_.save(model_.grid());
 }
 
 void Ttallylist::createLabels(QWidget* panel)

@@ -1,10 +1,11 @@
 // Ttallylist: the tally window. It owns the player's statistics for the whole
 // run: reads the tally file when it is made, shows the counters and the ten
 // best scores, takes the game's reports whether open or hidden, and writes the
-// file when it is destroyed at exit.
+// file in the background when asked and once more when it is destroyed at exit.
 #pragma once
 
 #include "tally/tallymodel.h"
+#include "tally/tallysaver.h"
 #include "ui/tiledwindow.h"
 
 #include <array>
@@ -26,12 +27,15 @@ public:
     // `reportError` (an error box by default) and the defaults stand.
     Ttallylist(const QPixmap& backgroundPicture, std::filesystem::path tallyPath,
                ErrorReporter reportError = {}, QWidget* parent = nullptr);
-    // Writes the tally file; a failure keeps the previous file and says nothing.
+    // Writes the tally file and waits for it; a failure keeps the previous
+    // file and says nothing.
     ~Ttallylist() override;
 
-    // Writes the tally file now, as at exit: a failure keeps the previous file
-    // and says nothing.
+    // Has the tally file written in the background and returns at once: a
+    // failure keeps the previous file and says nothing.
     void savetally();
+    // Returns once every save asked for so far is on the disk (or has failed).
+    void waitForSaves() { saver_.waitForSaves(); }
 
     TallyModel& model() { return model_; }
 
@@ -59,6 +63,7 @@ private:
 
     TallyModel model_;
     std::filesystem::path tallyPath_;
+    TallySaver saver_;
     Confirmation confirm_;
     bool placed_ = false;
     std::array<QLabel*, TallyModel::counters + 1> counterLabels_{};

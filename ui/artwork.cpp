@@ -124,9 +124,18 @@ QPixmap boardPicture(qreal dpr)
     const double cy = size.height() * 0.42;
     const double reach = std::hypot(cx, size.height() - cy);
     std::vector<double> shading(static_cast<std::size_t>(size.width() * size.height()));
+    // The pool is symmetric about the middle column: each row's distances are
+    // worked out for the left half and read back mirrored for the right.
+    std::vector<double> across(static_cast<std::size_t>(size.width()));
     for (int y = 0; y < size.height(); ++y) {
         for (int x = 0; x < size.width(); ++x) {
-            const double distance = std::hypot(x + 0.5 - cx, y + 0.5 - cy) / reach;
+            const int mirrored = static_cast<int>(2 * cx) - 1 - x;
+            across[static_cast<std::size_t>(x)] =
+                mirrored >= 0 && mirrored < x ? across[static_cast<std::size_t>(mirrored)]
+                                               : std::hypot(x + 0.5 - cx, y + 0.5 - cy);
+        }
+        for (int x = 0; x < size.width(); ++x) {
+            const double distance = across[static_cast<std::size_t>(x)] / reach;
             const double light = 1.0 - 0.32 * distance * distance;
             const double mottle = valueNoise((x + 0.5) / 38.0, (y + 0.5) / 38.0, 11) - 0.5;
             shading[static_cast<std::size_t>(y * size.width() + x)] = light * (1.0 + 0.06 * mottle);

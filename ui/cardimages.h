@@ -1,5 +1,6 @@
-// The card image list: the back and the 52 faces, drawn once for one pixel
-// ratio, one colour scheme and one size.
+// The card image list: the back and the 52 faces for one pixel ratio, one
+// colour scheme and one size, each drawn the first time it is asked for and
+// kept from then on; a start-up that shows no card draws none.
 #pragma once
 
 #include "ui/artwork.h"
@@ -22,6 +23,10 @@ public:
     // which draws as nothing.
     const QPixmap& picture(int index) const;
 
+    // Draws the first picture not drawn yet; false once all are. Lets idle
+    // time draw ahead of the first deal.
+    bool drawNext() const;
+
     qreal devicePixelRatio() const { return m_dpr; }
     CardColours colours() const { return m_colours; }
     qreal scale() const { return m_scale; }
@@ -30,7 +35,7 @@ private:
     qreal m_dpr;
     CardColours m_colours;
     qreal m_scale;
-    std::vector<QPixmap> m_pictures;
+    mutable std::vector<QPixmap> m_pictures;   // null until drawn
 };
 
 } // namespace kestrova

@@ -2,7 +2,10 @@
 
 #include <QEvent>
 #include <QPainter>
+#include <QPaintEvent>
 #include <QPixmap>
+
+#include <cmath>
 
 namespace kestrova {
 
@@ -62,30 +65,36 @@ void TFlatPanel::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void TFlatPanel::paintParentBackground(QPainter& painter)
+void TFlatPanel::paintParentBackground(QPainter& painter, const QRect& area)
 {
     QWidget* parent = parentWidget();
     if (!parent)
         return;
     // The parent paints its own background and picture (not its children, this
     // panel among them) into our bitmap, shifted by our place in it.
-    const QRect inParent = geometry().intersected(parent->rect());
+    const QRect inParent = geometry().intersected(parent->rect()).intersected(area.translated(pos()));
     if (inParent.isEmpty())
         return;
     parent->render(&painter, inParent.topLeft() - pos(), QRegion(inParent),
                    QWidget::RenderFlags(QWidget::DrawWindowBackground));
 }
 
-void TFlatPanel::paintEvent(QPaintEvent*)
+// Drawn through a bitmap of the part to repaint only: a card turned over on
+// the board repaints the card's rectangle, not the whole panel beneath it. At
+// a fractional pixel ratio a part would not fall on whole device pixels, so
+// there the whole panel is drawn.
+void TFlatPanel::paintEvent(QPaintEvent* event)
 {
     const qreal ratio = devicePixelRatioF();
-    QPixmap buffer(size() * ratio);
+    const QRect area = std::floor(ratio) == ratio ? event->rect() : rect();
+    QPixmap buffer(area.size() * ratio);
     buffer.setDevicePixelRatio(ratio);
     buffer.fill(Qt::transparent);
     {
         QPainter painter(&buffer);
+        painter.translate(-area.topLeft());
         if (transparent_)
-            paintParentBackground(painter);
+            paintParentBackground(painter, area);
         else
             painter.fillRect(rect(), color_);
 
@@ -113,7 +122,7 @@ void TFlatPanel::paintEvent(QPaintEvent*)
             }
         }
     }
-    QPainter(this).drawPixmap(0, 0, buffer);
+    QPainter(this).drawPixmap(area.topLeft(), buffer);
 }
 
 } // namespace kestrova

@@ -40,7 +40,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
-    void paintParentBackground(QPainter& painter);
+    void paintParentBackground(QPainter& painter, const QRect& area);
 
     QColor colorHighLight_{160, 150, 131};
     QColor colorShadow_{160, 150, 131};

@@ -135,15 +135,15 @@ QTextEdit* Thelp::makeMemo(int tag)
     palette.setColor(QPalette::Text, Qt::black);
     memo->setPalette(palette);
     memo->document()->setDocumentMargin(5);
-
-    memo->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
-    emboldenHeadings(memo->document());
+    // The text goes in when the box is first shown (showMemo).
+    pendingText_.insert(memo);
+    memo->hide();
     return memo;
 }
 
 void Thelp::FormCreate()
 {
-    findChild<QTextEdit*>(QStringLiteral("memo1"))->raise();
+    showMemo(static_cast<int>(HelpSection::Overview));
     setAutoSizedText(label_year, QString::number(QDate::currentDate().year()));
 }
 
@@ -167,18 +167,36 @@ void Thelp::layoutPanels()
 
 void Thelp::SelButton1Click(TSelButton* sender)
 {
-    if (auto* memo = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(sender->tag())))
-        memo->raise();
+    showMemo(sender->tag());
     label_caption->setText(sender->caption());
+}
+
+// One box on top and the others hidden rather than merely covered: a covered
+// box would still be laid out and painted beneath it at every opening.
+void Thelp::showMemo(int tag)
+{
+    auto* chosen = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(tag));
+    if (!chosen)
+        return;
+    if (pendingText_.remove(chosen)) {
+        chosen->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
+        emboldenHeadings(chosen->document());
+    }
+    chosen->show();
+    chosen->raise();
+    for (QTextEdit* memo : panel_main->findChildren<QTextEdit*>(Qt::FindDirectChildrenOnly))
+        if (memo != chosen)
+            memo->hide();
 }
 
 void Thelp::button_aboutClick()
 {
-    if (!about_)
+    QWidget* about = about_ ? about_() : nullptr;
+    if (!about)
         return;
-    about_->show();
-    about_->raise();
-    about_->activateWindow();
+    about->show();
+    about->raise();
+    about->activateWindow();
 }
 
 void Thelp::button_doneClick()

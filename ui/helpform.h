@@ -4,6 +4,10 @@
 
 #include "ui/tiledwindow.h"
 
+#include <QSet>
+
+#include <functional>
+
 class QLabel;
 class QTextEdit;
 
@@ -18,7 +22,12 @@ public:
     explicit Thelp(const QPixmap& backgroundPicture, QWidget* parent = nullptr);
 
     // The window that "About" shows; made after this one.
-    void setAboutWindow(QWidget* about) { about_ = about; }
+    void setAboutWindow(QWidget* about)
+    {
+        setAboutWindow([about] { return about; });
+    }
+    // The same, asked for when "About" is first pressed.
+    void setAboutWindow(std::function<QWidget*()> about) { about_ = std::move(about); }
 
     // The one handler of all five section buttons.
     void SelButton1Click(TSelButton* sender);
@@ -34,12 +43,14 @@ private:
     void createMainPanel();
     QTextEdit* makeMemo(int tag);
     void layoutPanels();
+    void showMemo(int tag);
 
     TFlatPanel* panel_side = nullptr;
     TFlatPanel* panel_main = nullptr;
     QLabel* label_caption = nullptr;
     QLabel* label_year = nullptr;
-    QWidget* about_ = nullptr;
+    std::function<QWidget*()> about_;
+    QSet<QTextEdit*> pendingText_;   // boxes whose section text is not in yet
 };
 
 } // namespace kestrova

@@ -15,9 +15,14 @@ PictureControl::PictureControl(QWidget* parent) : QWidget(parent)
     AccessiblePicture::installFactory();
 }
 
+// The board sets every control after each move; only those whose picture
+// changed are painted again.
 void PictureControl::setPicture(const QPixmap& picture)
 {
+    if (!draw_ && picture.cacheKey() == picture_.cacheKey())
+        return;
     draw_ = nullptr;
+    drawPending_ = false;
     picture_ = picture;
     update();
 }
@@ -25,8 +30,18 @@ void PictureControl::setPicture(const QPixmap& picture)
 void PictureControl::setPicture(const PictureDrawer& draw)
 {
     draw_ = draw;
-    picture_ = draw_ ? drawnAtScale(draw_, scale_, qApp->devicePixelRatio()) : QPixmap();
+    drawPending_ = static_cast<bool>(draw_);
+    picture_ = QPixmap();
     update();
+}
+
+const QPixmap& PictureControl::picture() const
+{
+    if (drawPending_) {
+        drawPending_ = false;
+        picture_ = drawnAtScale(draw_, scale_, qApp->devicePixelRatio());
+    }
+    return picture_;
 }
 
 void PictureControl::setPictureScale(qreal scale)
@@ -40,7 +55,10 @@ void PictureControl::setPictureScale(qreal scale)
 
 void PictureControl::clearPicture()
 {
+    if (!draw_ && picture_.isNull())
+        return;
     draw_ = nullptr;
+    drawPending_ = false;
     picture_ = QPixmap();
     update();
 }
@@ -53,8 +71,8 @@ void PictureControl::click()
 void PictureControl::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    if (!picture_.isNull())
-        painter.drawPixmap(0, 0, picture_);
+    if (const QPixmap& shown = picture(); !shown.isNull())
+        painter.drawPixmap(0, 0, shown);
     // Only a control reached by Tab ever has the focus; a click never gives it.
     if (hasFocus()) {
         const qreal inset = 2.5 * scale_;

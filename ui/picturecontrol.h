@@ -18,11 +18,13 @@ public:
 
     void setPicture(const QPixmap& picture);
     // A picture drawn in code: the control keeps the drawer, so that it can
-    // draw the picture again when the control is shown at another size.
+    // draw the picture again when the control is shown at another size. It is
+    // drawn when first painted or asked for: a control that stays hidden
+    // never draws it.
     void setPicture(const PictureDrawer& draw);
     void clearPicture();
-    bool hasPicture() const { return !picture_.isNull(); }
-    const QPixmap& picture() const { return picture_; }
+    bool hasPicture() const { return !picture().isNull(); }
+    const QPixmap& picture() const;
 
     // How many times its logical size a drawn picture is drawn; 1 unless the
     // board is scaled. A picture given as a bitmap is left as it is.
@@ -59,7 +61,8 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    QPixmap picture_;
+    mutable QPixmap picture_;
+    mutable bool drawPending_ = false;   // draw_ has not been drawn at the current scale
     PictureDrawer draw_;
     qreal scale_ = 1.0;
     QString hint_;

@@ -31,7 +31,7 @@ private:
     std::unique_ptr<ProgramWindows> clearedBoard();
     QString shownList(ProgramWindows& windows) const
     {
-        return windows.highscore.findChild<THtmlView*>("displayhtml")->toPlainText();
+        return windows.highscore().findChild<THtmlView*>("displayhtml")->toPlainText();
     }
 
     QTemporaryDir dataDir;
@@ -79,7 +79,7 @@ void PostingEndToEndTest::aPostedScoreIsOnTheListAsTyped()
 
     // The answer closes the panel and opens the list, which the server builds
     // from what it stored.
-    QTRY_VERIFY_WITH_TIMEOUT(windows->highscore.isVisible(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(windows->highscore().isVisible(), 20000);
     QVERIFY(!main.findChild<QWidget*>("panel_cleared")->isVisible());
     QTRY_VERIFY2_WITH_TIMEOUT(shownList(*windows).contains(name), qPrintable(shownList(*windows)), 20000);
     const QString list = shownList(*windows);
@@ -100,7 +100,7 @@ void PostingEndToEndTest::withTheServerGoneTheWaitEndsInOneFailure()
     QTRY_VERIFY_WITH_TIMEOUT(!timer->isActive(), 20000);
     QCOMPARE(messages, QStringList{"Posting Failed."});
     QVERIFY(main.findChild<QWidget*>("panel_wait")->isVisible());
-    QVERIFY(!windows->highscore.isVisible());
+    QVERIFY(!windows->highscore().isVisible());
 }
 
 QTEST_MAIN(PostingEndToEndTest)

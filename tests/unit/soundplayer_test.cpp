@@ -57,19 +57,40 @@ struct LoggingOutput {
 const std::vector<SoundClip> kClips{
     {"entered", "entered.wav"}, {"winner", "winner.wav"}, {"winner1", "winner1.wav"}, {"winner2", "winner2.wav"}};
 
-TEST(SoundPlayer, loadsOneEffectPerClipUpFront)
+TEST(SoundPlayer, loadsOneEffectPerClipOnceAsked)
 {
     LoggingOutput output;
-    const SoundPlayer player(kClips, output.maker());
+    SoundPlayer player(kClips, output.maker());
+    EXPECT_TRUE(output.made.empty());
+    player.load();
+    player.load();
     EXPECT_TRUE(player.hasAudio());
     EXPECT_EQ(output.made, (Log{"entered.wav", "winner.wav", "winner1.wav", "winner2.wav"}));
     EXPECT_TRUE(output.log.empty());
+}
+
+TEST(SoundPlayer, theLastClipAskedForBeforeLoadingPlaysOnceLoaded)
+{
+    LoggingOutput output;
+    SoundPlayer player(kClips, output.maker());
+    player.play("entered");
+    player.play("Winner1");
+    player.play("no such clip");   // leaves the one asked for alone
+    EXPECT_TRUE(output.log.empty());
+    player.load();
+    EXPECT_EQ(output.log, Log{"play winner1.wav"});
+
+    LoggingOutput quiet;
+    SoundPlayer unasked(kClips, quiet.maker());
+    unasked.load();
+    EXPECT_TRUE(quiet.log.empty());
 }
 
 TEST(SoundPlayer, aNewClipCutsOffThePlayingOne)
 {
     LoggingOutput output;
     SoundPlayer player(kClips, output.maker());
+    player.load();
     player.play("entered");
     EXPECT_EQ(output.log, Log{"play entered.wav"});
     player.play("winner");
@@ -84,6 +105,7 @@ TEST(SoundPlayer, matchesWholeNamesWithoutRegardToCase)
 {
     LoggingOutput output;
     SoundPlayer player(kClips, output.maker());
+    player.load();
     player.play("WINNER2");
     player.play("Winner");
     EXPECT_EQ(output.log, (Log{"play winner2.wav", "stop winner2.wav", "play winner.wav"}));
@@ -97,18 +119,25 @@ TEST(SoundPlayer, matchesWholeNamesWithoutRegardToCase)
 
 TEST(SoundPlayer, isSilentWithoutAnOutput)
 {
-    EXPECT_FALSE(SoundPlayer(kClips, SoundPlayer::EffectMaker{}).hasAudio());
+    SoundPlayer withoutMaker(kClips, SoundPlayer::EffectMaker{});
+    withoutMaker.load();
+    EXPECT_FALSE(withoutMaker.hasAudio());
 
     const NoAudioVariable restore;
     qputenv("KESTROVA_NO_AUDIO", "1");
-    EXPECT_FALSE(SoundPlayer(kClips).hasAudio());
+    SoundPlayer silenced(kClips);
+    silenced.play("entered");
+    silenced.load();
+    EXPECT_FALSE(silenced.hasAudio());
 }
 
 TEST(SoundPlayer, loadsClipsForTheSystemOnlyWhereThereIsAnAudioOutput)
 {
     const NoAudioVariable restore;
     qunsetenv("KESTROVA_NO_AUDIO");
-    const SoundPlayer player(kClips);
+    SoundPlayer player(kClips);
+    EXPECT_FALSE(player.hasAudio());   // nothing touched before it is asked to load
+    player.load();
     EXPECT_EQ(player.hasAudio(), !QMediaDevices::audioOutputs().isEmpty());
 }
 

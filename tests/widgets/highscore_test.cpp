@@ -193,10 +193,10 @@ void HighScoreTest::aPostSendsItsValuesEncodedAndTheAnswerOpensTheList()
     QVERIFY(main.findChild<QWidget*>("panel_wait")->isVisible());
     QVERIFY(main.findChild<QTimer*>("Timer1")->isActive());
 
-    QTRY_VERIFY(windows->highscore.isVisible());
+    QTRY_VERIFY(windows->highscore().isVisible());
     QVERIFY(!cleared->isVisible());
     QVERIFY(!main.findChild<QTimer*>("Timer1")->isActive());
-    QTRY_COMPARE(shownText(&windows->highscore), QString::fromUtf8("1. J\xc3\xbcrg & Co"));
+    QTRY_COMPARE(shownText(&windows->highscore()), QString::fromUtf8("1. J\xc3\xbcrg & Co"));
 
     const std::vector<std::string> requests = server->requests();
     QCOMPARE(requests.size(), size_t(2));
@@ -255,14 +255,14 @@ void HighScoreTest::withoutAnAnswerTheDotsCycleAndTheFailureIsToldOnce()
              (QStringList{text + ".", text + "..", text + "...", text + "....", text + ".....", text + ".", text + ".."}));
     QVERIFY(captions.size() >= 43);
     QVERIFY(wait->isVisible());
-    QVERIFY(!windows->highscore.isVisible());
+    QVERIFY(!windows->highscore().isVisible());
 
     // An answer after the failure is still taken as the post's success.
     server->setReply({TestHttpServer::response("200 OK", "<p>The list</p>")});
     server->release();
-    QTRY_VERIFY(windows->highscore.isVisible());
+    QTRY_VERIFY(windows->highscore().isVisible());
     QVERIFY(!main.findChild<QWidget*>("panel_cleared")->isVisible());
-    QTRY_COMPARE(shownText(&windows->highscore), QString("The list"));
+    QTRY_COMPARE(shownText(&windows->highscore()), QString("The list"));
 }
 
 QTEST_MAIN(HighScoreTest)

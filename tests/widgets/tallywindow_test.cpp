@@ -142,9 +142,9 @@ void TallyWindowTest::theGameReportsToTheTallyWindow()
     {
         ProgramWindows windows(random, sounds);
         QVERIFY(windows.tallylist.isHidden());
-        QCOMPARE(windows.about.windowTitle(), QString("Kestrova - About"));
-        QCOMPARE(windows.help.windowTitle(), QString("Kestrova - Help File"));
-        QCOMPARE(windows.highscore.windowTitle(), QString("Kestrova - High Scores"));
+        QCOMPARE(windows.about().windowTitle(), QString("Kestrova - About"));
+        QCOMPARE(windows.help().windowTitle(), QString("Kestrova - Help File"));
+        QCOMPARE(windows.highscore().windowTitle(), QString("Kestrova - High Scores"));
         windows.main.button_startClick();
         windows.main.StartGame1Click();
         QCOMPARE(text(&windows.tallylist, "mylabel_1"), QString("2"));
@@ -166,16 +166,18 @@ void TallyWindowTest::theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds()
     qputenv("KESTROVA_DATA_DIR", dir->path().toLocal8Bit());
     Random random;
     RecordingSoundSink sounds;
-    // What a fresh tally window reads from the disk right now.
-    const auto onDisk = [this]() -> QStringList {
+    std::unique_ptr<ProgramWindows> windows;
+    // What a fresh tally window reads from the disk once the saves asked for are done.
+    const auto onDisk = [this, &windows]() -> QStringList {
+        windows->tallylist.waitForSaves();
         if (!QFile::exists(dir->filePath("kestrovatally.tld")))
             return {};
         Ttallylist reader({}, tallyPath(), [this](const QString& message) { errors << message; });
         return counters(&reader);
     };
     {
-        ProgramWindows windows(random, sounds);
-        Tmain& main = windows.main;
+        windows = std::make_unique<ProgramWindows>(random, sounds);
+        Tmain& main = windows->main;
         main.button_startClick();
         QCOMPARE(onDisk(), (QStringList{"1", "0", "0%", "0", "1000", "0"}));
 
@@ -194,6 +196,7 @@ void TallyWindowTest::theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds()
             placed.emplace_back(position, testing::card(Suit((position - 19) % 4), (position - 19) / 4 + 1));
         main.button_startClick();
         main.game().startWithDeck(testing::makeDeck(placed));
+        windows->tallylist.waitForSaves();
         QFile::remove(dir->filePath("kestrovatally.tld"));
         while (main.game().gameon())
             main.image_stockClick();
@@ -202,10 +205,13 @@ void TallyWindowTest::theTallyIsOnDiskOnceAGameIsDealtAndOnceItEnds()
 
         // An undo is no end: nothing written.
         main.button_startClick();
+        windows->tallylist.waitForSaves();
         QFile::remove(dir->filePath("kestrovatally.tld"));
         main.image_stockClick();
         main.button_undoClick();
+        windows->tallylist.waitForSaves();
         QVERIFY(!QFile::exists(dir->filePath("kestrovatally.tld")));
+        windows.reset();
     }
     QVERIFY(errors.isEmpty());
     qunsetenv("KESTROVA_DATA_DIR");
