@@ -32,6 +32,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QShowEvent>
@@ -950,8 +951,12 @@ void Tmain::closeForTermination()
 {
     terminating_ = true;
     // A move or resize that the window system reported just before the signal
-    // may still wait in the queue; the bounds saved must include it.
-    QCoreApplication::processEvents();
+    // may still be on its way to the queue (read by another thread); the
+    // bounds saved must include it. A tenth of a second is far inside what a
+    // session allows a program to end in.
+    QEventLoop settle;
+    QTimer::singleShot(100, &settle, &QEventLoop::quit);
+    settle.exec();
     close();
 }
 
