@@ -2,6 +2,7 @@
 #include "tally/tallysaver.h"
 
 #include <exception>
+#include <iostream>
 #include <utility>
 
 namespace kestrova {
@@ -58,7 +59,9 @@ void TallySaver::run()
         bool failed = false;
         try {
             file_.save(grid);
-        } catch (const std::exception&) {
+        } catch (const std::exception& error) {
+            // Nobody waits on the worker to be told; the log at least says why.
+            std::cerr << "kestrova: the tally could not be saved: " << error.what() << '\n';
             failed = true;
         }
         lock.lock();
