@@ -24,6 +24,9 @@ end_desktop() {
 }
 trap end_desktop EXIT
 
+# Says what went wrong, with the settings file as it stands, and ends the test.
+fail() { echo "FAIL: $*"; cat "$ini" 2>/dev/null || true; exit 1; }
+
 openbox --sm-disable >/dev/null 2>&1 &
 wm_pid=$!
 # openbox announces its desktops once it manages the display.

@@ -10,7 +10,6 @@ source "$(dirname "$0")/desktop.sh"
 "$game" &
 pid=$!
 
-fail() { echo "FAIL: $*"; exit 1; }
 size_of() { xdotool getwindowgeometry "$1" | sed -n 's/^ *Geometry: //p'; }
 visible() { xdotool search --onlyvisible --name "$1" >/dev/null 2>&1; }
 

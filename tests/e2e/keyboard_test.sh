@@ -8,8 +8,6 @@ game=$1
 
 source "$(dirname "$0")/desktop.sh"
 
-fail() { echo "FAIL: $*"; cat "$ini" 2>/dev/null || true; exit 1; }
-
 # Places relative to the window's client area, the menu bar about 18 high.
 menu_bar=18
 board_x=15 board_y=$((33 + menu_bar))

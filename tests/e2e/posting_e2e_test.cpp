@@ -5,6 +5,7 @@
 #include "app/programwindows.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
+#include "support/clearedboard.h"
 #include "support/clickcontrol.h"
 #include "support/decks.h"
 #include "support/loopbackhttp.h"
@@ -28,7 +29,7 @@ private slots:
 
 private:
     // The program's windows with a cleared board, its panel showing.
-    std::unique_ptr<ProgramWindows> clearedBoard();
+    std::unique_ptr<ProgramWindows> clearedBoard() { return testing::clearedBoard(random, sounds); }
     QString shownList(ProgramWindows& windows) const
     {
         return windows.highscore().findChild<THtmlView*>("displayhtml")->toPlainText();
@@ -56,16 +57,6 @@ void PostingEndToEndTest::cleanup()
     qunsetenv("KESTROVA_SERVER");
     qunsetenv("KESTROVA_CONNECT_TO");
     qunsetenv("KESTROVA_DATA_DIR");
-}
-
-std::unique_ptr<ProgramWindows> PostingEndToEndTest::clearedBoard()
-{
-    auto windows = std::make_unique<ProgramWindows>(random, sounds);
-    windows->main.show();
-    windows->main.game().startWithDeck(testing::clearableDeck());
-    for (int slot : testing::kClearingOrder)
-        windows->main.card_19Click(slot);
-    return windows;
 }
 
 void PostingEndToEndTest::aPostedScoreIsOnTheListAsTyped()

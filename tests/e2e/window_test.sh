@@ -8,8 +8,6 @@ game=$1
 
 source "$(dirname "$0")/desktop.sh"
 
-fail() { echo "FAIL: $*"; cat "$ini" 2>/dev/null || true; exit 1; }
-
 # Places on the window, relative to its client area: the menu bar is about
 # 18 pixels high; every target below is at least 40 pixels tall, so a few
 # pixels either way still hit it.

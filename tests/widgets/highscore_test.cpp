@@ -9,6 +9,7 @@
 #include "platform/shellopen.h"
 #include "platform/url.h"
 #include "platform/localdate.h"
+#include "support/clearedboard.h"
 #include "support/clickcontrol.h"
 #include "support/decks.h"
 #include "support/recordingsoundsink.h"
@@ -45,7 +46,7 @@ private:
     QString shownText() const { return shownText(window.get()); }
     static QString shownText(Thighscore* list) { return list->findChild<THtmlView*>("displayhtml")->toPlainText(); }
     // The program's windows with a cleared board and its panel showing.
-    std::unique_ptr<ProgramWindows> clearedBoard();
+    std::unique_ptr<ProgramWindows> clearedBoard() { return testing::clearedBoard(random, sounds); }
     static QString firstLine(const std::string& request)
     {
         return QString::fromStdString(request.substr(0, request.find("\r\n")));
@@ -86,16 +87,6 @@ void HighScoreTest::cleanup()
     qunsetenv("KESTROVA_SERVER");
     qunsetenv("KESTROVA_CONNECT_TO");
     qunsetenv("KESTROVA_DATA_DIR");
-}
-
-std::unique_ptr<ProgramWindows> HighScoreTest::clearedBoard()
-{
-    auto windows = std::make_unique<ProgramWindows>(random, sounds);
-    windows->main.show();
-    windows->main.game().startWithDeck(testing::clearableDeck());
-    for (int slot : testing::kClearingOrder)
-        windows->main.card_19Click(slot);
-    return windows;
 }
 
 void HighScoreTest::theWindowHasItsControlsInPlace()
