@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace kestrova {
@@ -108,7 +109,7 @@ QPixmap stockEndMarker(qreal dpr)
     painter.drawLine(cross.topLeft(), cross.bottomRight());
     painter.drawLine(cross.topRight(), cross.bottomLeft());
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 QPixmap boardPicture(qreal dpr)
@@ -123,11 +124,13 @@ QPixmap boardPicture(qreal dpr)
     const double cx = size.width() / 2.0;
     const double cy = size.height() * 0.42;
     const double reach = std::hypot(cx, size.height() - cy);
-    std::vector<double> shading(static_cast<std::size_t>(size.width() * size.height()));
+    // One row of the smooth part at a time, worked out when the first device
+    // row that falls in it comes: the whole board's worth would be megabytes.
+    std::vector<double> shading(static_cast<std::size_t>(size.width()));
     // The pool is symmetric about the middle column: each row's distances are
     // worked out for the left half and read back mirrored for the right.
     std::vector<double> across(static_cast<std::size_t>(size.width()));
-    for (int y = 0; y < size.height(); ++y) {
+    auto shadeRow = [&](int y) {
         for (int x = 0; x < size.width(); ++x) {
             const int mirrored = static_cast<int>(2 * cx) - 1 - x;
             across[static_cast<std::size_t>(x)] =
@@ -138,16 +141,21 @@ QPixmap boardPicture(qreal dpr)
             const double distance = across[static_cast<std::size_t>(x)] / reach;
             const double light = 1.0 - 0.32 * distance * distance;
             const double mottle = valueNoise((x + 0.5) / 38.0, (y + 0.5) / 38.0, 11) - 0.5;
-            shading[static_cast<std::size_t>(y * size.width() + x)] = light * (1.0 + 0.06 * mottle);
+            shading[static_cast<std::size_t>(x)] = light * (1.0 + 0.06 * mottle);
         }
-    }
+    };
+    int shadedRow = -1;
     for (int py = 0; py < canvas.height(); ++py) {
         auto* line = reinterpret_cast<QRgb*>(canvas.scanLine(py));
         const int y = std::min(size.height() - 1, static_cast<int>(py / ratio));
+        if (y != shadedRow) {
+            shadeRow(y);
+            shadedRow = y;
+        }
         for (int px = 0; px < canvas.width(); ++px) {
             const int x = std::min(size.width() - 1, static_cast<int>(px / ratio));
             const double grain = hashNoise(static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py), 7) - 0.5;
-            const double shade = shading[static_cast<std::size_t>(y * size.width() + x)] + 0.035 * grain;
+            const double shade = shading[static_cast<std::size_t>(x)] + 0.035 * grain;
             line[px] = qRgb(clampByte(28 * shade), clampByte(118 * shade), clampByte(58 * shade));
         }
     }
@@ -166,7 +174,7 @@ QPixmap boardPicture(qreal dpr)
     painter.setPen(QPen(QColor(190, 235, 190, 55), 1.0));
     painter.drawRoundedRect(QRectF(381.5, 323.5, 70.0, 95.0), 4.5, 4.5);
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 QPixmap backgroundTile(qreal dpr)
@@ -202,7 +210,7 @@ QPixmap backgroundTile(qreal dpr)
                             clampByte(38 + 82 * level));
         }
     }
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 QPixmap pictureButton(PictureButton button, qreal dpr)
@@ -249,7 +257,7 @@ QPixmap pictureButton(PictureButton button, qreal dpr)
     painter.setBrush(Qt::white);
     painter.drawPath(text.translated(origin));
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 QPixmap makerLogo(qreal dpr)
@@ -317,7 +325,7 @@ QPixmap makerLogo(qreal dpr)
     painter.setPen(QPen(QColor(244, 204, 96), 1.2));
     painter.drawLine(QPointF(43.0, baseline + 5.0), QPointF(std::min(trade.boundingRect().right(), size.width() - 2.0), baseline + 5.0));
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 QPixmap titlePicture(qreal dpr)
@@ -364,7 +372,7 @@ QPixmap titlePicture(qreal dpr)
     painter.drawLine(QPointF(8.0, ruleY), QPointF(makerBounds.left() - 7.0, ruleY));
     painter.drawLine(QPointF(makerBounds.right() + 7.0, ruleY), QPointF(size.width() - 8.0, ruleY));
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 } // namespace kestrova

@@ -2,6 +2,8 @@
 
 #include <QtMath>
 
+#include <utility>
+
 namespace kestrova::artwork {
 
 QImage newCanvas(QSize logicalSize, qreal dpr)
@@ -14,10 +16,11 @@ QImage newCanvas(QSize logicalSize, qreal dpr)
     return canvas;
 }
 
-QPixmap toPixmap(const QImage& canvas)
+QPixmap toPixmap(QImage&& canvas)
 {
-    QPixmap pixmap = QPixmap::fromImage(canvas);
-    pixmap.setDevicePixelRatio(canvas.devicePixelRatio());
+    const qreal ratio = canvas.devicePixelRatio();
+    QPixmap pixmap = QPixmap::fromImage(std::move(canvas));
+    pixmap.setDevicePixelRatio(ratio);
     return pixmap;
 }
 

@@ -13,7 +13,8 @@ namespace kestrova::artwork {
 // in logical coordinates.
 QImage newCanvas(QSize logicalSize, qreal dpr);
 
-QPixmap toPixmap(const QImage& canvas);
+// Takes the canvas over, so that its pixels become the pixmap's without a copy.
+QPixmap toPixmap(QImage&& canvas);
 
 // A repeatable pseudo-random value in 0 .. 1 for a pair of integers. Inline:
 // the board's felt asks for it once per device pixel.

@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace kestrova {
@@ -629,7 +630,7 @@ QPixmap cardPicture(int value, qreal dpr, CardColours colours)
         drawIndices(painter, suit, face);
     }
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 } // namespace kestrova

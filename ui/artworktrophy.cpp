@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 namespace kestrova {
 
@@ -98,7 +99,7 @@ QPixmap highScoreTrophy(qreal dpr)
     painter.setPen(QPen(QColor(255, 244, 200), 1.2));
     painter.drawLine(QPointF(31.5, 9.5), QPointF(64.5, 9.5));
     painter.end();
-    return toPixmap(canvas);
+    return toPixmap(std::move(canvas));
 }
 
 } // namespace kestrova
