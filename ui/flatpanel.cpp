@@ -79,14 +79,24 @@ void TFlatPanel::paintParentBackground(QPainter& painter, const QRect& area)
                    QWidget::RenderFlags(QWidget::DrawWindowBackground));
 }
 
-// Drawn through a bitmap of the part to repaint only: a card turned over on
-// the board repaints the card's rectangle, not the whole panel beneath it. At
-// a fractional pixel ratio a part would not fall on whole device pixels, so
-// there the whole panel is drawn.
+// An opaque panel paints straight onto the window, clipped to the part asked
+// for. A transparent one is drawn through a bitmap of that part only, since
+// the parent renders into it: a card turned over on the board repaints the
+// card's rectangle, not the whole panel beneath it. At a fractional pixel
+// ratio a part would not fall on whole device pixels, so there the whole panel
+// is drawn through the bitmap, which also places its one-pixel frame as it
+// always has.
 void TFlatPanel::paintEvent(QPaintEvent* event)
 {
     const qreal ratio = devicePixelRatioF();
-    const QRect area = std::floor(ratio) == ratio ? event->rect() : rect();
+    const bool wholePixels = std::floor(ratio) == ratio;
+    if (!transparent_ && wholePixels) {
+        QPainter painter(this);
+        painter.fillRect(rect(), color_);
+        paintFrameAndCaption(painter);
+        return;
+    }
+    const QRect area = wholePixels ? event->rect() : rect();
     QPixmap buffer(area.size() * ratio);
     buffer.setDevicePixelRatio(ratio);
     buffer.fill(Qt::transparent);
@@ -97,32 +107,36 @@ void TFlatPanel::paintEvent(QPaintEvent* event)
             paintParentBackground(painter, area);
         else
             painter.fillRect(rect(), color_);
-
-        const int right = width() - 1;
-        const int bottom = height() - 1;
-        painter.setPen(colorHighLight_);
-        painter.drawLine(0, 0, right, 0);
-        painter.drawLine(0, 0, 0, bottom);
-        painter.setPen(colorShadow_);
-        painter.drawLine(0, bottom, right, bottom);
-        painter.drawLine(right, 0, right, bottom);
-
-        if (!caption_.isEmpty()) {
-            const QRect inside = rect().adjusted(1, 1, -1, -1);
-            const int flags = int(alignment_ & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter | Qt::TextSingleLine;
-            painter.setFont(font());
-            if (isEnabled()) {
-                painter.setPen(palette().color(QPalette::WindowText));
-                painter.drawText(inside, flags, caption_);
-            } else {
-                painter.setPen(palette().color(QPalette::Light));
-                painter.drawText(inside.translated(1, 1), flags, caption_);
-                painter.setPen(palette().color(QPalette::Dark));
-                painter.drawText(inside, flags, caption_);
-            }
-        }
+        paintFrameAndCaption(painter);
     }
     QPainter(this).drawPixmap(area.topLeft(), buffer);
+}
+
+void TFlatPanel::paintFrameAndCaption(QPainter& painter)
+{
+    const int right = width() - 1;
+    const int bottom = height() - 1;
+    painter.setPen(colorHighLight_);
+    painter.drawLine(0, 0, right, 0);
+    painter.drawLine(0, 0, 0, bottom);
+    painter.setPen(colorShadow_);
+    painter.drawLine(0, bottom, right, bottom);
+    painter.drawLine(right, 0, right, bottom);
+
+    if (caption_.isEmpty())
+        return;
+    const QRect inside = rect().adjusted(1, 1, -1, -1);
+    const int flags = int(alignment_ & Qt::AlignHorizontal_Mask) | Qt::AlignVCenter | Qt::TextSingleLine;
+    painter.setFont(font());
+    if (isEnabled()) {
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(inside, flags, caption_);
+    } else {
+        painter.setPen(palette().color(QPalette::Light));
+        painter.drawText(inside.translated(1, 1), flags, caption_);
+        painter.setPen(palette().color(QPalette::Dark));
+        painter.drawText(inside, flags, caption_);
+    }
 }
 
 } // namespace kestrova

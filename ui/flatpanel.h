@@ -1,6 +1,6 @@
 // TFlatPanel: a panel with a one-pixel two-colour frame and a caption. In
 // transparent mode it shows its parent's background, aligned with whatever the
-// parent paints around it. It paints through an off-screen bitmap, in one step.
+// parent paints around it.
 #pragma once
 
 #include <QColor>
@@ -41,6 +41,7 @@ protected:
 
 private:
     void paintParentBackground(QPainter& painter, const QRect& area);
+    void paintFrameAndCaption(QPainter& painter);
 
     QColor colorHighLight_{160, 150, 131};
     QColor colorShadow_{160, 150, 131};
