@@ -45,6 +45,10 @@ void DealInsight::setPosition(const std::optional<Position>& position)
             dealDeck_ = position->deck;
             dealBestScore_.reset();
         }
+        if (!watched_) {
+            stopSearching();
+            return;
+        }
         search(*position);
         verdictPatience_.start();
         return;
@@ -53,12 +57,25 @@ void DealInsight::setPosition(const std::optional<Position>& position)
     verdictPatience_.stop();
     emit verdictChanged();
     // The game has ended: what is left to learn is the deal's best score.
-    if (dealDeck_ && !dealBestScore_) {
+    if (watched_ && dealDeck_ && !dealBestScore_)
         search(Position::dealt(*dealDeck_));
-    } else {
-        runner_.cancel();
-        searched_.reset();
-        ticket_ = 0;
+    else
+        stopSearching();
+}
+
+void DealInsight::setWatched(bool watched)
+{
+    if (watched == watched_)
+        return;
+    watched_ = watched;
+    // Turned off, a search in hand still runs to its end: a hint may wait on it.
+    if (!watched_)
+        return;
+    if (inPlay_) {
+        if (searched_ != inPlay_)
+            search(*inPlay_);
+    } else if (dealDeck_ && !dealBestScore_) {
+        search(Position::dealt(*dealDeck_));
     }
 }
 
@@ -68,6 +85,18 @@ void DealInsight::search(const Position& position)
     verdict_.reset();
     solution_.reset();
     ticket_ = runner_.start(position);
+}
+
+// What was known belongs to an older position; answers still on their way
+// for it are dropped by their ticket.
+void DealInsight::stopSearching()
+{
+    runner_.cancel();
+    searched_.reset();
+    verdict_.reset();
+    solution_.reset();
+    ticket_ = 0;
+    verdictPatience_.stop();
 }
 
 std::optional<bool> DealInsight::winnable() const
@@ -84,6 +113,8 @@ void DealInsight::requestHint()
     hintWanted_ = true;
     if (hint_)
         emit hintFound(*hint_);
+    else if (searched_ != inPlay_)
+        search(*inPlay_);
     else
         offerHint();
 }

@@ -1,7 +1,9 @@
 // What the exact solver knows about the game in play: whether the board can
 // still be cleared, the next move worth making, and the best score the deal
-// allowed. The solver runs ahead on a worker thread for every new position, so
-// that an answer is usually ready before anyone asks for it.
+// allowed. While the verdict is watched, the solver runs ahead on a worker
+// thread for every new position, so that an answer is usually ready before
+// anyone asks for it; otherwise it runs only when a hint is asked for, and the
+// game pays for its tables and its thread's time only then.
 #pragma once
 
 #include "game/move.h"
@@ -28,6 +30,10 @@ public:
     // is in play. An unchanged position (a refused click) changes nothing.
     void setPosition(const std::optional<Position>& position);
 
+    // Whether winnable() and dealBestScore() are on show, so that every
+    // position is searched as it comes. Off at first.
+    void setWatched(bool watched);
+
     // Asks for the next move of a winning line, or of a best-scoring one when
     // the board can no longer be cleared: hintFound follows at once when the
     // answer is in hand, else as soon as it arrives. Without a game, nothing.
@@ -50,6 +56,7 @@ signals:
 
 private:
     void search(const Position& position);
+    void stopSearching();
     void verdictArrived(std::uint64_t ticket, const Verdict& verdict);
     void solutionArrived(std::uint64_t ticket, const Solution& solution);
     void offerHint();
@@ -64,6 +71,7 @@ private:
     std::optional<Deck> dealDeck_;
     std::optional<int> dealBestScore_;
 
+    bool watched_ = false;
     bool hintWanted_ = false;
     std::optional<Move> hint_;
     QTimer verdictPatience_;

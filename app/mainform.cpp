@@ -1068,6 +1068,7 @@ void Tmain::showHint(Move move)
 // own keys.
 void Tmain::ShowWinnability1Click()
 {
+    insight_->setWatched(ShowWinnability1->isChecked());
     showInsight();
 }
 

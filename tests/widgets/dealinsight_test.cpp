@@ -1,6 +1,7 @@
 // Deal numbers, "Select Deal...", hints, the winnability verdict and the best
 // possible score, as the main window shows them.
 
+#include "app/dealinsight.h"
 #include "app/programwindows.h"
 #include "game/position.h"
 #include "game/random.h"
@@ -16,6 +17,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -54,6 +56,7 @@ private slots:
     void anAnswerForAnOldPositionShowsNothing();
     void verdictFollowsTheMovesWhileTheOptionIsOn();
     void optionOffLeavesEverySpecifiedThingAsItWas();
+    void solverRunsOnlyForWhatIsWatchedOrAskedFor();
 
 private:
     Tmain& main() const { return windows->main; }
@@ -356,6 +359,51 @@ void DealInsightTest::optionOffLeavesEverySpecifiedThingAsItWas()
         if (line.contains('='))
             keys << QString::fromUtf8(line.left(line.indexOf('=')));
     QCOMPARE(keys, (QStringList{"Top", "Left", "Width", "Height", "Name", "Sounds", "Update"}));
+}
+
+// Unwatched, positions pass without a search; a hint searches the position in
+// play, and watching searches what is on show at once.
+void DealInsightTest::solverRunsOnlyForWhatIsWatchedOrAskedFor()
+{
+    windows.reset();   // the insight on its own
+    const Position deal = Position::dealtFromState(firstDeal(true));
+    Position drawn = deal;
+    ++drawn.dealpos;
+    drawn.discard = drawn.deck[drawn.dealpos];
+    drawn.drawcount = 1;
+
+    DealInsight insight;
+    QSignalSpy verdicts(&insight, &DealInsight::verdictChanged);
+    QSignalSpy hints(&insight, &DealInsight::hintFound);
+    QSignalSpy bestScores(&insight, &DealInsight::dealBestScoreFound);
+    insight.setPosition(deal);
+    insight.setPosition(drawn);
+    QTest::qWait(300);   // more than any answer for these positions takes
+    QVERIFY(!insight.winnable());
+    QCOMPARE(verdicts.count(), 0);
+
+    insight.requestHint();
+    QTRY_COMPARE(hints.count(), 1);
+    QCOMPARE(insight.winnable(), std::optional<bool>(Solver(drawn.deck).decide(drawn)->winnable));
+    insight.setPosition(deal);   // an undo: what was known is gone with its position
+    QVERIFY(!insight.winnable());
+
+    insight.setWatched(true);
+    QTRY_VERIFY(insight.winnable() == std::optional<bool>(true));
+    insight.setPosition(std::nullopt);   // the game ends: the deal's best score follows
+    QTRY_COMPARE(bestScores.count(), 1);
+    QCOMPARE(bestScores.at(0).at(0).toInt(), Solver(deal.deck).solve(deal)->bestScore);
+
+    // Another deal ends unwatched: its best score is searched once it is watched.
+    insight.setWatched(false);
+    const Position other = Position::dealtFromState(firstDeal(true, firstDeal(true) + 1));
+    insight.setPosition(other);
+    insight.setPosition(std::nullopt);
+    QTest::qWait(300);
+    QCOMPARE(bestScores.count(), 1);
+    insight.setWatched(true);
+    QTRY_COMPARE(bestScores.count(), 2);
+    QCOMPARE(insight.dealBestScore(), Solver(other.deck).solve(other)->bestScore);
 }
 
 QTEST_MAIN(DealInsightTest)
