@@ -13,6 +13,14 @@ TFlatPanel::TFlatPanel(QWidget* parent) : QWidget(parent)
 {
     resize(185, 41);
     color_ = parent ? parent->palette().color(QPalette::Window) : palette().color(QPalette::Window);
+    updateOpacity();
+}
+
+// An opaque panel covers every pixel it has, so nothing beneath it is
+// repainted when it or one of its children changes.
+void TFlatPanel::updateOpacity()
+{
+    setAttribute(Qt::WA_OpaquePaintEvent, !transparent_ && color_.alpha() == 255);
 }
 
 void TFlatPanel::setColorHighLight(const QColor& color)
@@ -37,12 +45,14 @@ void TFlatPanel::setFrameColor(const QColor& color)
 void TFlatPanel::setTransparent(bool transparent)
 {
     transparent_ = transparent;
+    updateOpacity();
     update();
 }
 
 void TFlatPanel::setColor(const QColor& color)
 {
     color_ = color;
+    updateOpacity();
     update();
 }
 

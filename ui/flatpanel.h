@@ -40,6 +40,7 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    void updateOpacity();
     void paintParentBackground(QPainter& painter, const QRect& area);
     void paintFrameAndCaption(QPainter& painter);
 
