@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -24,28 +25,56 @@ using artwork::toPixmap;
 
 constexpr double kPi = 3.14159265358979323846;
 
-int clampByte(double value)
+// std::lround's rounding, half away from zero, without a library call per
+// channel: the felt and the tile round three channels of every pixel.
+int roundToInt(double value)
 {
-    return std::clamp(static_cast<int>(std::lround(value)), 0, 255);
+    const int whole = static_cast<int>(value);
+    const double rest = value - whole;   // exact: a double less its integer part
+    // Comparisons as numbers, not branches: the rest falls either way at random.
+    return whole + static_cast<int>(rest >= 0.5) - static_cast<int>(rest <= -0.5);
 }
 
-// Smooth noise on a grid of cells, bilinear between hashed corners.
-double valueNoise(double x, double y, std::uint32_t seed)
+int clampByte(double value)
 {
-    const double fx = std::floor(x);
-    const double fy = std::floor(y);
-    const auto ix = static_cast<std::uint32_t>(static_cast<std::int64_t>(fx));
-    const auto iy = static_cast<std::uint32_t>(static_cast<std::int64_t>(fy));
-    double tx = x - fx;
-    double ty = y - fy;
-    tx = tx * tx * (3 - 2 * tx);
-    ty = ty * ty * (3 - 2 * ty);
-    const double a = hashNoise(ix, iy, seed);
-    const double b = hashNoise(ix + 1, iy, seed);
-    const double c = hashNoise(ix, iy + 1, seed);
-    const double d = hashNoise(ix + 1, iy + 1, seed);
-    return (a * (1 - tx) + b * tx) * (1 - ty) + (c * (1 - tx) + d * tx) * ty;
+    return std::clamp(roundToInt(value), 0, 255);
 }
+
+// Smooth noise on a grid of cells, bilinear between hashed corners, read along
+// one row of the grid: the corners are hashed once per cell, not per point.
+class ValueNoiseRow {
+public:
+    ValueNoiseRow(double y, std::uint32_t seed) : seed_(seed)
+    {
+        const double fy = std::floor(y);
+        iy_ = static_cast<std::uint32_t>(static_cast<std::int64_t>(fy));
+        ty_ = y - fy;
+        ty_ = ty_ * ty_ * (3 - 2 * ty_);
+    }
+
+    double at(double x)
+    {
+        const double fx = std::floor(x);
+        if (fx != cell_) {
+            cell_ = fx;
+            const auto ix = static_cast<std::uint32_t>(static_cast<std::int64_t>(fx));
+            a_ = hashNoise(ix, iy_, seed_);
+            b_ = hashNoise(ix + 1, iy_, seed_);
+            c_ = hashNoise(ix, iy_ + 1, seed_);
+            d_ = hashNoise(ix + 1, iy_ + 1, seed_);
+        }
+        double tx = x - fx;
+        tx = tx * tx * (3 - 2 * tx);
+        return (a_ * (1 - tx) + b_ * tx) * (1 - ty_) + (c_ * (1 - tx) + d_ * tx) * ty_;
+    }
+
+private:
+    std::uint32_t seed_;
+    std::uint32_t iy_;
+    double ty_;
+    double cell_ = std::numeric_limits<double>::quiet_NaN();   // no cell yet
+    double a_ = 0, b_ = 0, c_ = 0, d_ = 0;
+};
 
 } // namespace
 
@@ -137,10 +166,11 @@ QPixmap boardPicture(qreal dpr)
                 mirrored >= 0 && mirrored < x ? across[static_cast<std::size_t>(mirrored)]
                                                : std::hypot(x + 0.5 - cx, y + 0.5 - cy);
         }
+        ValueNoiseRow noise((y + 0.5) / 38.0, 11);
         for (int x = 0; x < size.width(); ++x) {
             const double distance = across[static_cast<std::size_t>(x)] / reach;
             const double light = 1.0 - 0.32 * distance * distance;
-            const double mottle = valueNoise((x + 0.5) / 38.0, (y + 0.5) / 38.0, 11) - 0.5;
+            const double mottle = noise.at((x + 0.5) / 38.0) - 0.5;
             shading[static_cast<std::size_t>(x)] = light * (1.0 + 0.06 * mottle);
         }
     };
