@@ -7,7 +7,6 @@
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
 
-#include <QApplication>
 #include <QMessageBox>
 
 #include <exception>
@@ -133,12 +132,12 @@ void Ttallylist::createLabels(QWidget* panel)
     auto* reset = new PictureControl(panel);
     reset->setObjectName(QStringLiteral("button_resettally"));
     reset->setGeometry(72, 412, 126, 40);
-    reset->setPicture(pictureButton(PictureButton::ResetTally, qApp->devicePixelRatio()));
+    reset->setPicture([](qreal ratio) { return pictureButton(PictureButton::ResetTally, ratio); });
     connect(reset, &PictureControl::clicked, this, &Ttallylist::button_resetClick);
     auto* done = new PictureControl(panel);
     done->setObjectName(QStringLiteral("button_done"));
     done->setGeometry(200, 412, 126, 40);
-    done->setPicture(pictureButton(PictureButton::Done, qApp->devicePixelRatio()));
+    done->setPicture([](qreal ratio) { return pictureButton(PictureButton::Done, ratio); });
     connect(done, &PictureControl::clicked, this, &Ttallylist::button_doneClick);
 }
 
