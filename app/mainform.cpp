@@ -740,8 +740,8 @@ void Tmain::ViewHighScoreList1Click()
     Thighscore* highscore = highscoreWindow();
     if (!highscore)
         return;
-    highscore->loadit();
     showSecondaryWindow(highscore);
+    highscore->loadit();
 }
 
 // The logo opens the maker's web site through the about window's link.

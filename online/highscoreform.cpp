@@ -11,13 +11,18 @@
 
 #include <QApplication>
 #include <QScreen>
+#include <QShowEvent>
+#include <QTimer>
 #include <QUrl>
+
+#include <utility>
 
 namespace kestrova {
 
 namespace {
 
 const QColor kListBackground(64, 36, 174);
+constexpr int kPaintPatienceMs = 250;
 
 THTTPGet* makeFetch(QObject* parent, const QString& name)
 {
@@ -100,9 +105,40 @@ QString Thighscore::scorePostURL(const QString& name, const QString& date, const
 
 void Thighscore::loadit()
 {
+    if (getit->isRunning())
+        return;
     getit->setPostQuery(QString());
     getit->setURL(listURL());
+    if (awaitingPaint_) {
+        fetchPending_ = true;
+        // Should no paint come (an unmapped window), the list is fetched anyway.
+        QTimer::singleShot(kPaintPatienceMs, this, &Thighscore::startPendingFetch);
+        return;
+    }
     getit->StartGet();
+}
+
+void Thighscore::startPendingFetch()
+{
+    awaitingPaint_ = false;
+    if (std::exchange(fetchPending_, false))
+        getit->StartGet();
+}
+
+void Thighscore::showEvent(QShowEvent* event)
+{
+    TiledWindow::showEvent(event);
+    if (!event->spontaneous())
+        awaitingPaint_ = true;
+}
+
+bool Thighscore::event(QEvent* event)
+{
+    const bool handled = TiledWindow::event(event);
+    // Queued: the painted frame reaches the screen before the fetch starts.
+    if (event->type() == QEvent::Paint && awaitingPaint_)
+        QMetaObject::invokeMethod(this, &Thighscore::startPendingFetch, Qt::QueuedConnection);
+    return handled;
 }
 
 void Thighscore::sendscore(const QString& name, const QString& date, const QString& score)
@@ -119,10 +155,10 @@ void Thighscore::getitDoneString(THTTPGet*, const QString& result)
 void Thighscore::senditDoneString(THTTPGet*, const QString&)
 {
     emit scorePosted();
-    loadit();
     show();
     raise();
     activateWindow();
+    loadit();
 }
 
 void Thighscore::displayhtmlHotSpotClick(const QString& src)

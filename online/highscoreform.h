@@ -21,7 +21,10 @@ public:
     // `programname` names the score script.
     Thighscore(const QPixmap& backgroundPicture, const QString& programname, QWidget* parent = nullptr);
 
-    // Starts fetching the list; ignored while a fetch of it still runs.
+    // Starts fetching the list; ignored while a fetch of it still runs. Asked
+    // for while the window is on its way to the screen, the fetch waits for
+    // the window's first paint, so that loading the network library and
+    // starting the transfer never hold up the window's opening.
     void loadit();
     // Posts a score; each value goes into the query percent-encoded.
     void sendscore(const QString& name, const QString& date, const QString& score);
@@ -37,13 +40,21 @@ public:
     QString listURL() const;
     QString scorePostURL(const QString& name, const QString& date, const QString& score) const;
 
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
 signals:
     // The server took a score post. The main window closes its cleared panel
     // and stops its wait; this window then fetches the list and shows itself.
     void scorePosted();
 
 private:
+    void startPendingFetch();
+
     QString programname_;
+    bool awaitingPaint_ = false;   // shown, not yet painted
+    bool fetchPending_ = false;    // loadit() waits for that paint
     PictureControl* button_done = nullptr;
     PictureControl* Image1 = nullptr;
     QLabel* Label1 = nullptr;

@@ -25,8 +25,37 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+#include <utility>
+
 using namespace kestrova;
 using testing::TestHttpServer;
+
+namespace {
+
+// Calls `seen` each time `watched` receives an event of the given type.
+class EventWatcher : public QObject {
+public:
+    EventWatcher(QObject* watched, QEvent::Type type, std::function<void()> seen)
+        : type_(type), seen_(std::move(seen))
+    {
+        watched->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == type_)
+            seen_();
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    std::function<void()> seen_;
+};
+
+} // namespace
 
 class HighScoreTest : public QObject {
     Q_OBJECT
@@ -37,6 +66,7 @@ private slots:
     void theWindowHasItsControlsInPlace();
     void openingTwiceFetchesOnceAndShowsTheListWhenItArrives();
     void aFailedFetchKeepsThePreviousList();
+    void theListAskedForAsTheWindowOpensIsFetchedOnceItIsPainted();
     void onlyWebAndMailLinksReachTheBrowser();
     void aPostSendsItsValuesEncodedAndTheAnswerOpensTheList();
     void anEmptyNameIsPostedAsGuest();
@@ -148,6 +178,24 @@ void HighScoreTest::aFailedFetchKeepsThePreviousList()
     server->setReply({TestHttpServer::response("404 Not Found", "<p>No list today</p>")});
     window->loadit();
     QTRY_COMPARE(shownText(), QString("No list today"));
+}
+
+void HighScoreTest::theListAskedForAsTheWindowOpensIsFetchedOnceItIsPainted()
+{
+    server->setReply({TestHttpServer::response("200 OK", "<p>Listed</p>")});
+    auto* getit = window->findChild<THTTPGet*>("getit");
+    bool paintedBeforeTheFetch = false;
+    EventWatcher paints(window.get(), QEvent::Paint, [&] { paintedBeforeTheFetch = !getit->isRunning(); });
+    window->show();
+    window->loadit();
+    QVERIFY(!getit->isRunning());
+    QTRY_COMPARE(shownText(), QString("Listed"));
+    QVERIFY(paintedBeforeTheFetch);
+    QCOMPARE(server->requests().size(), size_t(1));
+
+    // Open and painted: a new fetch starts at once.
+    window->loadit();
+    QVERIFY(getit->isRunning());
 }
 
 void HighScoreTest::onlyWebAndMailLinksReachTheBrowser()
