@@ -3,6 +3,7 @@
 #include "platform/soundmodule.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QtGlobal>
@@ -25,18 +26,18 @@ SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths)
         return {};
     const auto found = std::ranges::find_if(modulePaths, [](const QString& path) { return QFileInfo::exists(path); });
     if (found == modulePaths.end()) {
-        qWarning("No sound: the sound module is not at %s", qPrintable(modulePaths.join(QLatin1String(", "))));
+        qWarning("kestrova: no sound: the sound module is not at %s", qPrintable(modulePaths.join(QLatin1String(", "))));
         return {};
     }
     // Never unloaded: its effects and the audio back end's threads live until the program ends.
     QLibrary module(*found);
     if (!module.load()) {
-        qWarning("No sound: %s", qPrintable(module.errorString()));
+        qWarning("kestrova: no sound: %s", qPrintable(module.errorString()));
         return {};
     }
     const auto entry = reinterpret_cast<KestrovaSoundModuleEntry>(module.resolve(KESTROVA_SOUND_MODULE_ENTRY_NAME));
     if (!entry) {
-        qWarning("No sound: the sound module %s is of another version than the program (it has no %s)",
+        qWarning("kestrova: no sound: the sound module %s is of another version than the program (it has no %s)",
                  qPrintable(*found), KESTROVA_SOUND_MODULE_ENTRY_NAME);
         return {};
     }
@@ -54,7 +55,7 @@ QStringList installedModulePaths()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     return {programFolder + QLatin1String("/" KESTROVA_SOUND_MODULE_FILE),
-            programFolder + QLatin1String("/../lib/kestrova/" KESTROVA_SOUND_MODULE_FILE)};
+            QDir::cleanPath(programFolder + QLatin1String("/../lib/kestrova/" KESTROVA_SOUND_MODULE_FILE))};
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)

@@ -203,7 +203,7 @@ TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
         player.play("winner");
         EXPECT_FALSE(player.hasAudio());
         ASSERT_EQ(MessageCatcher::caught().size(), 1);
-        EXPECT_TRUE(MessageCatcher::caught().front().startsWith(QLatin1String("No sound: ")));
+        EXPECT_TRUE(MessageCatcher::caught().front().startsWith(QLatin1String("kestrova: no sound: ")));
         EXPECT_TRUE(MessageCatcher::caught().front().contains(QLatin1String(reason)))
             << MessageCatcher::caught().front().toStdString();
     }
