@@ -55,7 +55,7 @@ QStringList installedModulePaths()
 {
     const QString programFolder = QCoreApplication::applicationDirPath();
     return {programFolder + QLatin1String("/" KESTROVA_SOUND_MODULE_FILE),
-            QDir::cleanPath(programFolder + QLatin1String("/../lib/kestrova/" KESTROVA_SOUND_MODULE_FILE))};
+            QDir::cleanPath(programFolder + QLatin1String("/../lib/games/kestrova/" KESTROVA_SOUND_MODULE_FILE))};
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)

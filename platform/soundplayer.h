@@ -35,7 +35,7 @@ public:
     // the clips is kept off the way to the first window.
 
     // Plays through the system's audio output, which load() takes from the
-    // sound module beside the executable or in ../lib/kestrova from it. Where
+    // sound module beside the executable or in ../lib/games/kestrova from it. Where
     // there is no output (a headless machine, CI), or the environment variable
     // KESTROVA_NO_AUDIO is set, it loads nothing and stays silent: the audio
     // back end would otherwise warn per clip, and a clip that cannot play
