@@ -1,9 +1,11 @@
 #include "platform/soundplayer.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
-#include <QSoundEffect>
-#include <QUrl>
+#include "platform/soundmodule.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLibrary>
 #include <QtGlobal>
 
 #include <algorithm>
@@ -14,47 +16,46 @@ namespace kestrova {
 
 namespace {
 
-// A clip of the system's audio output.
-class SystemSoundEffect : public SoundEffect {
-public:
-    explicit SystemSoundEffect(const QString& source) { effect_.setSource(QUrl(QStringLiteral("qrc") + source)); }
-
-    void play() override { effect_.play(); }
-    void stop() override { effect_.stop(); }
-
-private:
-    QSoundEffect effect_;
-};
-
-QtMessageHandler previousMessageHandler = nullptr;
-
-// Asking for the output list on a machine without a sound server makes the
-// audio back end complain once; having no sound is normal for us, so that one
-// complaint is dropped and everything else passes on.
-void dropSoundServerComplaint(QtMsgType type, const QMessageLogContext& context, const QString& message)
+// The system's output from the first of `modulePaths` that exists; none, with
+// the reason on standard error, where the module is missing or unusable, and
+// none where the system has no audio output.
+SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths)
 {
-    if (message.startsWith(QLatin1String("PulseAudioService:")))
-        return;
-    if (previousMessageHandler)
-        previousMessageHandler(type, context, message);
-}
-
-bool audioWanted()
-{
-    // Asked before the device list, so a silenced run never touches the audio back end.
+    // Asked before the module is looked for, so a silenced run never touches the audio back end.
     if (qEnvironmentVariableIsSet("KESTROVA_NO_AUDIO"))
-        return false;
-    previousMessageHandler = qInstallMessageHandler(dropSoundServerComplaint);
-    const bool haveOutput = !QMediaDevices::audioOutputs().isEmpty();
-    qInstallMessageHandler(previousMessageHandler);
-    return haveOutput;
+        return {};
+    const auto found = std::ranges::find_if(modulePaths, [](const QString& path) { return QFileInfo::exists(path); });
+    if (found == modulePaths.end()) {
+        qWarning("kestrova: no sound: the sound module is not at %s", qPrintable(modulePaths.join(QLatin1String(", "))));
+        return {};
+    }
+    // Never unloaded: its effects and the audio back end's threads live until the program ends.
+    QLibrary module(*found);
+    if (!module.load()) {
+        qWarning("kestrova: no sound: %s", qPrintable(module.errorString()));
+        return {};
+    }
+    const auto entry = reinterpret_cast<KestrovaSoundModuleEntry>(module.resolve(KESTROVA_SOUND_MODULE_ENTRY_NAME));
+    if (!entry) {
+        qWarning("kestrova: no sound: the sound module %s is of another version than the program (it has no %s)",
+                 qPrintable(*found), KESTROVA_SOUND_MODULE_ENTRY_NAME);
+        return {};
+    }
+    const KestrovaSoundModule* output = entry();
+    if (!output->hasOutput())
+        return {};
+    return [output](const QString& source) {
+        return std::unique_ptr<SoundEffect>(
+            output->makeEffect(reinterpret_cast<const char16_t*>(source.utf16()), static_cast<std::size_t>(source.size())));
+    };
 }
 
-SoundPlayer::EffectMaker systemOutput()
+// Beside the executable (the build tree), then in the installed program's private library folder.
+QStringList installedModulePaths()
 {
-    if (!audioWanted())
-        return {};
-    return [](const QString& source) { return std::make_unique<SystemSoundEffect>(source); };
+    const QString programFolder = QCoreApplication::applicationDirPath();
+    return {programFolder + QLatin1String("/" KESTROVA_SOUND_MODULE_FILE),
+            QDir::cleanPath(programFolder + QLatin1String("/../lib/games/kestrova/" KESTROVA_SOUND_MODULE_FILE))};
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
@@ -64,7 +65,15 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
 
 } // namespace
 
-SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips) : output_(systemOutput), toLoad_(clips) {}
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips)
+    : output_([] { return systemOutput(installedModulePaths()); }), toLoad_(clips)
+{
+}
+
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths)
+    : output_([modulePaths] { return systemOutput(modulePaths); }), toLoad_(clips)
+{
+}
 
 SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const EffectMaker& makeEffect)
     : output_([makeEffect] { return makeEffect; }), toLoad_(clips)

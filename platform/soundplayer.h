@@ -6,6 +6,7 @@
 #include "platform/soundsink.h"
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
@@ -33,11 +34,16 @@ public:
     // Nothing is loaded until load(): starting the audio back end and reading
     // the clips is kept off the way to the first window.
 
-    // Plays through the system's audio output. Where there is no output (a headless
-    // machine, CI), or the environment variable KESTROVA_NO_AUDIO is set, it
-    // loads nothing and stays silent: the audio back end would otherwise warn
-    // per clip, and a clip that cannot play reports itself as playing for ever.
+    // Plays through the system's audio output, which load() takes from the
+    // sound module beside the executable or in ../lib/games/kestrova from it. Where
+    // there is no output (a headless machine, CI), or the environment variable
+    // KESTROVA_NO_AUDIO is set, it loads nothing and stays silent: the audio
+    // back end would otherwise warn per clip, and a clip that cannot play
+    // reports itself as playing for ever. Without a usable module it stays
+    // silent too and says why on standard error.
     explicit SoundPlayer(const std::vector<SoundClip>& clips);
+    // The same with the module taken from the first of `modulePaths` that exists.
+    SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths);
     // Plays through the effects that `makeEffect` makes; silent without one.
     SoundPlayer(const std::vector<SoundClip>& clips, const EffectMaker& makeEffect);
     ~SoundPlayer() override;

@@ -83,6 +83,16 @@ dpkg-deb -x "$game_deb" "$root"
 dpkg-deb -x "$server_deb" "$root"
 (cd "$root" && find . -type f | sort)
 
+step "the sound module"
+# Qt Multimedia is the module's alone, so that the game starts without it;
+# the game finds the module in ../lib/games/kestrova from its own folder.
+module=$root/usr/lib/games/kestrova/kestrova-sound.so
+[ -f "$module" ] || fail "no sound module at /usr/lib/games/kestrova"
+[[ $(readelf -d "$module") == *'[libQt6Multimedia.so.6]'* ]] || fail "the sound module does not link Qt Multimedia"
+[[ $(readelf -d "$root/usr/games/kestrova") != *libQt6Multimedia* ]] || fail "the game links Qt Multimedia"
+[ -n "$(readelf --dyn-syms -W "$module" | awk '$8 == "kestrova_sound_module_v1_0_2"')" ] ||
+  fail "the sound module lacks the entry point of its version"
+
 step "desktop entry and metainfo"
 desktop-file-validate "$root"/usr/share/applications/com.vorlinsoftware.kestrova.desktop ||
   fail "desktop-file-validate"

@@ -1,10 +1,13 @@
 // The sound output's rules, through an output that writes down what it is asked,
-// and the system output on a machine without audio.
+// and the system output on a machine without audio, taken from the sound module
+// only when loaded and only where the module is usable.
+#include "platform/soundmodule.h"
 #include "platform/soundplayer.h"
 #include "support/guiapplicationenvironment.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
+#include <QFile>
+#include <QLibrary>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 namespace kestrova {
@@ -28,6 +31,31 @@ private:
     bool wasSet_;
     QByteArray value_;
 };
+
+// Collects what is said through qWarning and the like while it lives.
+class MessageCatcher {
+public:
+    MessageCatcher() : previous_(qInstallMessageHandler(catchMessage)) { caught().clear(); }
+    ~MessageCatcher() { qInstallMessageHandler(previous_); }
+    static QStringList& caught()
+    {
+        static QStringList messages;
+        return messages;
+    }
+
+private:
+    static void catchMessage(QtMsgType, const QMessageLogContext&, const QString& message) { caught().append(message); }
+    QtMessageHandler previous_;
+};
+
+// The libraries this process has mapped, one per line of /proc/self/maps.
+QString mappedFiles()
+{
+    QFile maps(QStringLiteral("/proc/self/maps"));
+    if (!maps.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(maps.readAll());
+}
 
 class LoggingEffect : public SoundEffect {
 public:
@@ -123,22 +151,80 @@ TEST(SoundPlayer, isSilentWithoutAnOutput)
     withoutMaker.load();
     EXPECT_FALSE(withoutMaker.hasAudio());
 
+    // Silenced, the system output loads neither the module nor Qt Multimedia.
     const NoAudioVariable restore;
     qputenv("KESTROVA_NO_AUDIO", "1");
+    const MessageCatcher messages;
     SoundPlayer silenced(kClips);
     silenced.play("entered");
     silenced.load();
     EXPECT_FALSE(silenced.hasAudio());
+    SoundPlayer silencedWithModule(kClips, QStringList{QStringLiteral(KESTROVA_TEST_SOUND_MODULE)});
+    silencedWithModule.load();
+    EXPECT_FALSE(silencedWithModule.hasAudio());
+    const QString mapped = mappedFiles();
+    ASSERT_TRUE(mapped.contains(QLatin1String("libQt6Core")));   // the maps were read
+    EXPECT_FALSE(mapped.contains(QLatin1String("libQt6Multimedia")));
+    EXPECT_FALSE(mapped.contains(QLatin1String(KESTROVA_SOUND_MODULE_FILE)));
+    EXPECT_TRUE(MessageCatcher::caught().isEmpty()) << MessageCatcher::caught().join('\n').toStdString();
+}
+
+// A self-updated program may find an old module, none, or a damaged file: it
+// stays silent, says why once, and never calls into what it found.
+TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
+{
+    const NoAudioVariable restore;
+    qunsetenv("KESTROVA_NO_AUDIO");
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString notALibrary = folder.filePath(QStringLiteral(KESTROVA_SOUND_MODULE_FILE));
+    QFile junk(notALibrary);
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("\x7f" "ELF but not really");
+    junk.close();
+
+    const struct {
+        const char* what;
+        QStringList paths;
+        const char* reason;
+    } cases[] = {
+        {"no module", {folder.filePath(QStringLiteral("missing.so")), folder.filePath(QStringLiteral("gone/x.so"))},
+         "missing.so"},
+        {"not a library", {notALibrary}, "kestrova-sound.so"},
+        {"another version's module", {QStringLiteral(KESTROVA_TEST_OTHER_SOUND_MODULE)}, KESTROVA_SOUND_MODULE_ENTRY_NAME},
+    };
+    for (const auto& [what, paths, reason] : cases) {
+        SCOPED_TRACE(what);
+        const MessageCatcher messages;
+        SoundPlayer player(kClips, paths);
+        player.play("entered");
+        player.load();
+        player.load();
+        player.play("winner");
+        EXPECT_FALSE(player.hasAudio());
+        ASSERT_EQ(MessageCatcher::caught().size(), 1);
+        EXPECT_TRUE(MessageCatcher::caught().front().startsWith(QLatin1String("kestrova: no sound: ")));
+        EXPECT_TRUE(MessageCatcher::caught().front().contains(QLatin1String(reason)))
+            << MessageCatcher::caught().front().toStdString();
+    }
 }
 
 TEST(SoundPlayer, loadsClipsForTheSystemOnlyWhereThereIsAnAudioOutput)
 {
     const NoAudioVariable restore;
     qunsetenv("KESTROVA_NO_AUDIO");
-    SoundPlayer player(kClips);
+    QLibrary module(QStringLiteral(KESTROVA_TEST_SOUND_MODULE));
+    const auto entry = reinterpret_cast<KestrovaSoundModuleEntry>(module.resolve(KESTROVA_SOUND_MODULE_ENTRY_NAME));
+    ASSERT_NE(entry, nullptr) << module.errorString().toStdString();
+
+    // The first module that exists is the one taken.
+    const MessageCatcher messages;
+    SoundPlayer player(kClips, {QStringLiteral("/nonexistent/kestrova-sound.so"), QStringLiteral(KESTROVA_TEST_SOUND_MODULE)});
     EXPECT_FALSE(player.hasAudio());   // nothing touched before it is asked to load
     player.load();
-    EXPECT_EQ(player.hasAudio(), !QMediaDevices::audioOutputs().isEmpty());
+    EXPECT_EQ(player.hasAudio(), entry()->hasOutput());
+    player.play("entered");
+    EXPECT_TRUE(MessageCatcher::caught().isEmpty()) << MessageCatcher::caught().join('\n').toStdString();
 }
 
 } // namespace

@@ -1,0 +1,40 @@
+// What the sound module (kestrova-sound.so) and the program agree on. The
+// module holds everything that touches Qt Multimedia, so that the multimedia
+// libraries and the twenty-odd audio and network libraries under them are
+// mapped only when the sound player loads its clips, never at start-up or in
+// a silenced run. Only plain C types and SoundEffect cross the boundary.
+#pragma once
+
+#include "platform/soundeffect.h"
+
+#include <cstddef>
+
+extern "C" {
+
+// The module's one entry point, with the module's functions.
+struct KestrovaSoundModule {
+    // Whether the system has an audio output to play through.
+    bool (*hasOutput)();
+    // A new clip of that output for the resource path `source` (UTF-16,
+    // `length` code units, no terminator needed); the caller owns it and
+    // deletes it through SoundEffect's virtual destructor.
+    kestrova::SoundEffect* (*makeEffect)(const char16_t* source, std::size_t length);
+};
+
+} // extern "C"
+
+// The entry point's name carries the program's version (the build defines
+// KESTROVA_SOUND_MODULE_ENTRY, e.g. kestrova_sound_module_v1_0_2): the layout
+// above, SoundEffect's and the Qt libraries both sides were built against are
+// only known to agree between a program and a module of the same version. The
+// self-update replaces only the executable, so a new program may meet an old
+// module (or none): it then finds no entry of its name and stays silent
+// instead of calling into something built for another interface.
+#define KESTROVA_SOUND_MODULE_STRING2(name) #name
+#define KESTROVA_SOUND_MODULE_STRING(name) KESTROVA_SOUND_MODULE_STRING2(name)
+#define KESTROVA_SOUND_MODULE_ENTRY_NAME KESTROVA_SOUND_MODULE_STRING(KESTROVA_SOUND_MODULE_ENTRY)
+
+// The module's file name, as the program looks for it.
+#define KESTROVA_SOUND_MODULE_FILE "kestrova-sound.so"
+
+using KestrovaSoundModuleEntry = const KestrovaSoundModule* (*)();
