@@ -23,13 +23,14 @@ struct KestrovaSoundModule {
 
 } // extern "C"
 
-// The entry point's name carries the program's version (the build defines
-// KESTROVA_SOUND_MODULE_ENTRY, e.g. kestrova_sound_module_v1_0_2): the layout
-// above, SoundEffect's and the Qt libraries both sides were built against are
-// only known to agree between a program and a module of the same version. The
-// self-update replaces only the executable, so a new program may meet an old
-// module (or none): it then finds no entry of its name and stays silent
-// instead of calling into something built for another interface.
+// The entry point's name carries the number of this agreement: the layout
+// above and SoundEffect's. Raise it with any change to either. The self-update
+// replaces only the executable, so a program may meet a module of an older
+// release (or none): with the same agreement it plays through it, and with
+// another it finds no entry of its name and stays silent instead of calling
+// into something built for another interface. Both sides use the system's Qt
+// libraries, whichever release built them.
+#define KESTROVA_SOUND_MODULE_ENTRY kestrova_sound_module_v1
 #define KESTROVA_SOUND_MODULE_STRING2(name) #name
 #define KESTROVA_SOUND_MODULE_STRING(name) KESTROVA_SOUND_MODULE_STRING2(name)
 #define KESTROVA_SOUND_MODULE_ENTRY_NAME KESTROVA_SOUND_MODULE_STRING(KESTROVA_SOUND_MODULE_ENTRY)

@@ -37,7 +37,7 @@ SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths)
     }
     const auto entry = reinterpret_cast<KestrovaSoundModuleEntry>(module.resolve(KESTROVA_SOUND_MODULE_ENTRY_NAME));
     if (!entry) {
-        qWarning("kestrova: no sound: the sound module %s is of another version than the program (it has no %s)",
+        qWarning("kestrova: no sound: the sound module %s was made for another release of the program (it has no %s)",
                  qPrintable(*found), KESTROVA_SOUND_MODULE_ENTRY_NAME);
         return {};
     }

@@ -191,7 +191,7 @@ TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
         {"no module", {folder.filePath(QStringLiteral("missing.so")), folder.filePath(QStringLiteral("gone/x.so"))},
          "missing.so"},
         {"not a library", {notALibrary}, "kestrova-sound.so"},
-        {"another version's module", {QStringLiteral(KESTROVA_TEST_OTHER_SOUND_MODULE)}, KESTROVA_SOUND_MODULE_ENTRY_NAME},
+        {"another release's module", {QStringLiteral(KESTROVA_TEST_OTHER_SOUND_MODULE)}, KESTROVA_SOUND_MODULE_ENTRY_NAME},
     };
     for (const auto& [what, paths, reason] : cases) {
         SCOPED_TRACE(what);
