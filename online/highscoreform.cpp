@@ -51,18 +51,19 @@ Thighscore::Thighscore(const QPixmap& backgroundPicture, const QString& programn
                    Qt::WindowCloseButtonHint);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
+    const qreal ratio = qApp->devicePixelRatio();
 
     button_done = new PictureControl(this);
     button_done->setObjectName(QStringLiteral("button_done"));
     button_done->setGeometry(467, 518, 126, 40);
-    button_done->setPicture([](qreal ratio) { return pictureButton(PictureButton::Done, ratio); });
+    button_done->setPicture(pictureButton(PictureButton::Done, ratio));
     button_done->setCursor(Qt::PointingHandCursor);
     connect(button_done, &PictureControl::clicked, this, &Thighscore::button_doneClick);
 
     Image1 = new PictureControl(this);
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(8, 8, 96, 72);
-    Image1->setPicture(highScoreTrophy);
+    Image1->setPicture(highScoreTrophy(ratio));
 
     Label1 = makeLabel(this, QStringLiteral("Label1"), {8, 520}, houseFont(19, true), Qt::white,
                        QStringLiteral("Kestrova High Score List"));

@@ -7,6 +7,7 @@
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
 
+#include <QApplication>
 #include <QMessageBox>
 
 #include <exception>
@@ -129,15 +130,19 @@ void Ttallylist::createLabels(QWidget* panel)
                                 Qt::white);
     }
 
+    // Drawn now, at start-up, not when first shown: the buttons' captions are
+    // outlines of a font whose glyphs come out a shade differently once screen
+    // text has used it, so the first caption drawn settles how the main
+    // window's buttons look, and it has always been this one.
     auto* reset = new PictureControl(panel);
     reset->setObjectName(QStringLiteral("button_resettally"));
     reset->setGeometry(72, 412, 126, 40);
-    reset->setPicture([](qreal ratio) { return pictureButton(PictureButton::ResetTally, ratio); });
+    reset->setPicture(pictureButton(PictureButton::ResetTally, qApp->devicePixelRatio()));
     connect(reset, &PictureControl::clicked, this, &Ttallylist::button_resetClick);
     auto* done = new PictureControl(panel);
     done->setObjectName(QStringLiteral("button_done"));
     done->setGeometry(200, 412, 126, 40);
-    done->setPicture([](qreal ratio) { return pictureButton(PictureButton::Done, ratio); });
+    done->setPicture(pictureButton(PictureButton::Done, qApp->devicePixelRatio()));
     connect(done, &PictureControl::clicked, this, &Ttallylist::button_doneClick);
 }
 
