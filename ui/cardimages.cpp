@@ -7,26 +7,25 @@ CardImages::CardImages(qreal dpr, CardColours colours, qreal scale)
 {
 }
 
-const QPixmap& CardImages::picture(int index) const
+QPixmap CardImages::picture(int index) const
 {
-    static const QPixmap none;
     if (index < 0 || index >= kCount)
-        return none;
+        return {};
     QPixmap& picture = m_pictures[static_cast<std::size_t>(index)];
-    if (picture.isNull())
+    if (picture.isNull()) {
+        releaseUnheldFaces();
         picture = drawnAtScale([index, colours = m_colours](qreal ratio) { return cardPicture(index, ratio, colours); },
                                m_scale, m_dpr);
+    }
     return picture;
 }
 
-bool CardImages::drawNext() const
+// A face whose only holder is this list is shown nowhere.
+void CardImages::releaseUnheldFaces() const
 {
-    for (int index = 0; index < kCount; ++index)
-        if (m_pictures[static_cast<std::size_t>(index)].isNull()) {
-            picture(index);
-            return true;
-        }
-    return false;
+    for (std::size_t index = 1; index < m_pictures.size(); ++index)
+        if (!m_pictures[index].isNull() && m_pictures[index].isDetached())
+            m_pictures[index] = QPixmap();
 }
 
 } // namespace kestrova

@@ -167,16 +167,19 @@ TEST(Artwork, fourColourDeckInksClubsGreenDiamondsBlueHeartsRedSpadesBlack)
         const QImage card = imageOf(cardPicture(value, 1.0, CardColours::FourColour));
         std::map<Ink, int> inCorner = inkCount(card, corner);
         EXPECT_GT(inCorner[ink], 20);
-        for (Ink other : {Ink::Red, Ink::Black, Ink::Green, Ink::Blue})
-            if (other != ink)
+        for (Ink other : {Ink::Red, Ink::Black, Ink::Green, Ink::Blue}) {
+            if (other != ink) {
                 EXPECT_LT(inCorner[other], 3) << "a second suit colour in the corner";
+            }
+        }
         // The middle carries the suit's colour too, the court figures' robes
         // included: far more of it than the two-colour card shows.
         const int fourColourInk = inkCount(card, middle)[ink];
         const int twoColourInk = inkCount(imageOf(cardPicture(value, 1.0)), middle)[ink];
         EXPECT_GT(fourColourInk, 40);
-        if (ink == Ink::Green || ink == Ink::Blue)
+        if (ink == Ink::Green || ink == Ink::Blue) {
             EXPECT_GT(fourColourInk, 2 * twoColourInk + 20);
+        }
     }
     // Hearts and spades look as they do in the two-colour deck.
     EXPECT_EQ(imageOf(cardPicture(27, 1.0, CardColours::FourColour)), imageOf(cardPicture(27, 1.0)));
@@ -204,6 +207,25 @@ TEST(Artwork, cardImagesHoldTheCardPicturesForTheirRatio)
     }
     EXPECT_TRUE(cards.picture(-1).isNull());
     EXPECT_TRUE(cards.picture(53).isNull());
+}
+
+// A face that nothing shows any more is dropped when the next one is drawn and
+// drawn again, the same, when it is asked for; a shown face and the back stay.
+TEST(Artwork, cardImagesKeepOnlyTheFacesSomethingShows)
+{
+    const CardImages cards(1.0);
+    const QPixmap shown = cards.picture(7);
+    const qint64 backKey = cards.picture(0).cacheKey();
+    const QImage dropped = imageOf(cards.picture(8));
+    const qint64 droppedKey = cards.picture(8).cacheKey();
+    EXPECT_EQ(cards.picture(8).cacheKey(), droppedKey) << "kept until another face is drawn";
+
+    cards.picture(9);
+    EXPECT_EQ(cards.picture(7).cacheKey(), shown.cacheKey());
+    EXPECT_EQ(cards.picture(0).cacheKey(), backKey);
+    const QPixmap redrawn = cards.picture(8);
+    EXPECT_NE(redrawn.cacheKey(), droppedKey);
+    EXPECT_EQ(imageOf(redrawn), dropped);
 }
 
 double pixelDistance(QRgb a, QRgb b)
