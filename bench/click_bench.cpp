@@ -334,21 +334,43 @@ const WindowRequest kWindowRequests[] = {
     {"high scores", "ViewHighScoreList1", [](ProgramWindows& w) -> QWidget* { return &w.highscore(); }},
 };
 
-// One child's run: each window opened for the first time, then reopened.
-// Prints "open NAME FIRST REOPEN..." lines, in milliseconds (-1: not painted).
+// The peer: a plain top-level window of the high-score window's size, made
+// and shown at the request, as the game's own windows are; what opening any
+// window costs on this display and window manager.
+constexpr const char* kPlainWindow = "plain window";
+
+// Prints "open NAME FIRST REOPEN..." in milliseconds (-1: not painted).
+void openRepeatedly(Session& session, const char* name, QAction* request, const std::function<QWidget*()>& window)
+{
+    std::printf("open %s", name);
+    for (int opening = 0; opening <= kReopenings; ++opening) {
+        std::printf(" %.3f", session.open(request, window).value_or(-1));
+        session.close(window());
+    }
+    std::printf("\n");
+}
+
+// One child's run: the plain window and then each of the game's windows
+// opened for the first time, then reopened.
 void openWindowsOnce(Session& session)
 {
+    std::unique_ptr<QWidget> plain;
+    QAction plainRequest;
+    QObject::connect(&plainRequest, &QAction::triggered, [&plain] {
+        if (!plain) {
+            plain = std::make_unique<QWidget>();
+            plain->setWindowTitle(QStringLiteral("Plain"));
+            plain->resize(603, 561);
+        }
+        plain->show();
+    });
+    openRepeatedly(session, kPlainWindow, &plainRequest, [&plain] { return plain.get(); });
+
     for (const WindowRequest& request : kWindowRequests) {
         auto* action = session.main().findChild<QAction*>(request.action);
         if (!action)
             giveUp(std::string("the game window has no action ") + request.action);
-        const auto window = [&] { return request.window(session.windows()); };
-        std::printf("open %s", request.name);
-        for (int opening = 0; opening <= kReopenings; ++opening) {
-            std::printf(" %.3f", session.open(action, window).value_or(-1));
-            session.close(window());
-        }
-        std::printf("\n");
+        openRepeatedly(session, request.name, action, [&] { return request.window(session.windows()); });
     }
     std::fflush(stdout);
 }
@@ -525,6 +547,8 @@ int main(int argc, char** argv)
         }
         if (settings.windowRuns > 0) {
             printDistributionHeader("request to first paint, ms");
+            printDistribution(std::string(kPlainWindow) + ", first opening", windows.firstMs[kPlainWindow]);
+            printDistribution(std::string(kPlainWindow) + ", reopening", windows.reopenMs[kPlainWindow]);
             for (const WindowRequest& request : kWindowRequests) {
                 printDistribution(std::string(request.name) + ", first opening", windows.firstMs[request.name]);
                 printDistribution(std::string(request.name) + ", reopening", windows.reopenMs[request.name]);
@@ -540,6 +564,7 @@ int main(int argc, char** argv)
                     all.median() <= 4 ? "" : "  <-- over");
         std::printf("  click to repaint, p99 %.2f ms (target under one 60 Hz frame, %.1f ms)%s\n",
                     all.percentile(99), kFrameMs, all.percentile(99) < kFrameMs ? "" : "  <-- over");
+        const Distribution& plainFirst = windows.firstMs[kPlainWindow];
         for (const WindowRequest& request : kWindowRequests) {
             const Distribution& first = windows.firstMs[request.name];
             if (first.empty())
@@ -547,6 +572,9 @@ int main(int argc, char** argv)
             std::printf("  %-12s first paint after the request, median %.2f ms, max %.2f ms (target within "
                         "one frame)%s\n",
                         request.name, first.median(), first.max(), first.max() <= kFrameMs ? "" : "  <-- over");
+            if (!plainFirst.empty())
+                std::printf("  %-12s   the plain window's median %.2f ms: %.2fx, %+.2f ms\n", "", plainFirst.median(),
+                            first.median() / plainFirst.median(), first.median() - plainFirst.median());
         }
     } catch (const std::exception& error) {
         std::fprintf(stderr, "click_bench: %s\n", error.what());
