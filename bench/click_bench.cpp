@@ -3,7 +3,8 @@
 // first playable card or else the stock, until the game is over), each timed
 // from the click to its repaint; and the tally, help, about and high-score
 // windows timed from the request to their first paint, in fresh processes for
-// the first opening and again for reopenings.
+// the first opening and again for reopenings, against a plain window opened
+// the same way.
 //
 // Offscreen (the default) the clicks go in through Qt's window-system
 // interface, as the platform plugin delivers a mouse, and a repaint counts
