@@ -40,6 +40,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <utility>
 
 namespace kestrova {
 
@@ -274,6 +275,7 @@ bool Tmain::event(QEvent* event)
         painted_ = true;
         // Queued: the frame is flushed to the screen before anything else runs.
         QMetaObject::invokeMethod(this, &Tmain::firstPainted, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, &Tmain::startWaitingUpdateCheck, Qt::QueuedConnection);
     }
     return handled;
 }
@@ -690,7 +692,18 @@ void Tmain::FormShow()
         return;
     checkupdate->setURL(QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/") + programname +
                         QStringLiteral("/") + programname + QStringLiteral("version.txt"));
-    checkupdate->StartGet();
+    // Loading the network library for the check would hold up the window's
+    // first frame; until that is on the screen, the check waits.
+    if (painted_)
+        checkupdate->StartGet();
+    else
+        updateCheckWaits_ = true;
+}
+
+void Tmain::startWaitingUpdateCheck()
+{
+    if (std::exchange(updateCheckWaits_, false))
+        checkupdate->StartGet();
 }
 
 // Any reply that is not exactly our version offers the update, an older one too.

@@ -162,6 +162,7 @@ protected:
 private:
     void FormCreate();
     void FormShow();
+    void startWaitingUpdateCheck();
     void FormClose();
     void createBoard();
     void createOverlayPanels();
@@ -192,6 +193,7 @@ private:
     int savedheight = defaultheight;
     bool terminating_ = false;
     bool painted_ = false;
+    bool updateCheckWaits_ = false;   // asked for before the first paint
     QRect requestedBounds_;         // the last outer bounds asked for
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;

@@ -202,14 +202,17 @@ void UpdateEndToEndTest::withTheOptionOffNoCheckStarts()
     windows.main.show();
     QVERIFY(!check->isRunning());
 
-    // The same start with the option on checks at once. Its request is the
-    // first and only one the server sees: the start above sent none.
+    // The same start with the option on checks once its window is painted.
+    // Its request is the first and only one the server sees: the start above
+    // sent none, though its window has been painted meanwhile too.
     QVERIFY(ini.open(QIODevice::WriteOnly));
     ini.write("[kestrova]\nUpdate=true\n");
     ini.close();
     ProgramWindows checking(random, sounds);
-    QSignalSpy answered(checking.main.findChild<THTTPGet*>("checkupdate"), &THTTPGet::OnDoneString);
+    auto* checkingCheck = checking.main.findChild<THTTPGet*>("checkupdate");
+    QSignalSpy answered(checkingCheck, &THTTPGet::OnDoneString);
     checking.main.show();
+    QVERIFY(!checkingCheck->isRunning());   // not before the first frame
     QVERIFY(answered.wait(20000));
     QCOMPARE(versions.requestCount(), size_t(1));
     const std::string request = versions.requests().at(0);
