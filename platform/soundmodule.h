@@ -25,11 +25,12 @@ struct KestrovaSoundModule {
 
 // The entry point's name carries the number of this agreement: the layout
 // above and SoundEffect's. Raise it with any change to either. The self-update
-// replaces only the executable, so a program may meet a module of an older
-// release (or none): with the same agreement it plays through it, and with
-// another it finds no entry of its name and stays silent instead of calling
-// into something built for another interface. Both sides use the system's Qt
-// libraries, whichever release built them.
+// hands over to whatever installer the server sends, which may bring a new
+// executable and leave the old module beside it (or none), so a program may
+// meet a module of another release: with the same agreement it plays through
+// it, and with another it finds no entry of its name and stays silent instead
+// of calling into something built for another interface. Both sides use the
+// system's Qt libraries, whichever release built them.
 #define KESTROVA_SOUND_MODULE_ENTRY kestrova_sound_module_v1
 #define KESTROVA_SOUND_MODULE_STRING2(name) #name
 #define KESTROVA_SOUND_MODULE_STRING(name) KESTROVA_SOUND_MODULE_STRING2(name)
