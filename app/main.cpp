@@ -4,7 +4,6 @@
 #include "app/kestrovaapplication.h"
 #include "app/programwindows.h"
 #include "game/random.h"
-#include "online/curllibrary.h"
 #include "platform/soundplayer.h"
 #include "platform/terminationsignals.h"
 #include "resources/soundresources.h"
@@ -27,8 +26,6 @@ std::vector<kestrova::SoundClip> gameSoundClips()
 int main(int argc, char** argv)
 {
     using namespace kestrova;
-    // Ends the network library's state after the windows and their fetches are gone.
-    CurlLibrary network;
     KestrovaApplication app(argc, argv);
 
     Random random;

@@ -27,6 +27,8 @@ set(KESTROVA_TEST_ENV
   XDG_RUNTIME_DIR=${CMAKE_BINARY_DIR}/xdg-runtime
   QT_LOGGING_RULES=qt.multimedia*=false
   KESTROVA_NO_AUDIO=1
+  # Test programs live in tests/, away from the transfer program beside the game.
+  KESTROVA_FETCH_PROGRAM=${CMAKE_BINARY_DIR}/bin/kestrova-fetch
   ${KESTROVA_SANITIZER_ENV})
 file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/xdg-runtime)
 # Qt warns about a runtime folder that others may read.

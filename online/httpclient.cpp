@@ -1,7 +1,8 @@
 #include "online/httpclient.h"
 
-#include "online/curltransfer.h"
+#include "online/fetchprocess.h"
 #include "online/postedcall.h"
+#include "online/serverconfig.h"
 
 #include <QEventLoop>
 #include <QIODevice>
@@ -15,13 +16,13 @@ namespace kestrova {
 namespace {
 
 // What a failed transfer is called when no reply said otherwise.
-QString failureReason(CURLcode code)
+QString failureReason(const fetch::Outcome& outcome)
 {
-    switch (code) {
-    case CURLE_COULDNT_RESOLVE_HOST: return QStringLiteral("Host not found");
-    case CURLE_COULDNT_CONNECT: return QStringLiteral("Connection refused");
-    case CURLE_ABORTED_BY_CALLBACK: return QStringLiteral("Connection aborted");
-    default: return QString::fromUtf8(curl_easy_strerror(code));
+    switch (outcome.result) {
+    case fetch::Result::HostNotFound: return QStringLiteral("Host not found");
+    case fetch::Result::ConnectionRefused: return QStringLiteral("Connection refused");
+    case fetch::Result::Stopped: return QStringLiteral("Connection aborted");
+    default: return QString::fromStdString(outcome.text);
     }
 }
 
@@ -43,41 +44,39 @@ struct THttpClient::Job {
 
     // Set before the worker starts; then the worker's until its transfer has ended.
     THttpClient* client = nullptr;
-    CURLcode result = CURLE_OK;
+    fetch::Outcome outcome;
     long status = 0;
     QByteArray reason;
 
-    static size_t onHeader(char* data, size_t size, size_t count, void* self)
+    bool onHeader(std::string_view text)
     {
-        auto* job = static_cast<Job*>(self);
-        const QByteArray line = QByteArray(data, static_cast<qsizetype>(size * count)).trimmed();
+        const QByteArray line = QByteArray(text.data(), static_cast<qsizetype>(text.size())).trimmed();
         if (line.startsWith("HTTP/")) {
             // "HTTP/1.0 404 Not Found": the code, then the reason.
             const QList<QByteArray> parts = line.split(' ');
-            job->status = parts.size() > 1 ? parts[1].toLong() : 0;
-            job->reason = line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1).trimmed();
+            status = parts.size() > 1 ? parts[1].toLong() : 0;
+            reason = line.mid(line.indexOf(' ', line.indexOf(' ') + 1) + 1).trimmed();
             if (parts.size() < 3)
-                job->reason.clear();
+                reason.clear();
         }
-        return size * count;
+        return true;
     }
 
     // With a status of 400 or more the body is not taken: the transfer ends.
-    static size_t onBody(char* data, size_t size, size_t count, void* self)
+    bool onBody(std::string_view data)
     {
-        auto* job = static_cast<Job*>(self);
-        if (job->status >= 400)
-            return 0;
+        if (status >= 400)
+            return false;
         bool first = false;
         {
-            std::lock_guard guard(job->lock);
-            first = job->pending.isEmpty();
-            job->pending.append(data, static_cast<qsizetype>(size * count));
+            std::lock_guard guard(lock);
+            first = pending.isEmpty();
+            pending.append(data.data(), static_cast<qsizetype>(data.size()));
         }
         // One report per batch: the UI thread takes whatever has gathered.
         if (first)
-            job->post([](THttpClient* client, Job& shared) { client->writePending(shared); });
-        return size * count;
+            post([](THttpClient* client, Job& shared) { client->writePending(shared); });
+        return true;
     }
 
     void post(void (*call)(THttpClient*, Job&));
@@ -139,22 +138,19 @@ void THttpClient::Get()
     auto job = std::make_shared<Job>();
     job->self = job;
     job->client = this;
-    CurlTransfer transfer;
-    CURL* curl = transfer.handle();
-    const QByteArray url = url_.toUtf8();
-    const QByteArray agent = agent_.toLatin1();
-    curl_slist* headers = curl_slist_append(nullptr, ("Accept: " + accept_.toLatin1()).constData());
+    // A malformed route makes the request fail rather than go to the real server.
+    const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
+    if (!routes)
+        throw EHttpError(0, QStringLiteral("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes"));
+    FetchProcess transfer;
+    fetch::Request request;
+    request.url = url_.toStdString();
+    request.agent = agent_.toLatin1().toStdString();
+    request.headers.push_back("Accept: " + accept_.toLatin1().toStdString());
     if (noCache_)
-        headers = curl_slist_append(headers, "Pragma: no-cache");
-    curl_easy_setopt(curl, CURLOPT_URL, url.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-    if (!agent.isEmpty())
-        curl_easy_setopt(curl, CURLOPT_USERAGENT, agent.constData());
-    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers);
-    curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &Job::onHeader);
-    curl_easy_setopt(curl, CURLOPT_HEADERDATA, job.get());
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &Job::onBody);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, job.get());
+        request.headers.emplace_back("Pragma: no-cache");
+    for (const QByteArray& route : *routes)
+        request.routes.push_back(route.toStdString());
 
     running_ = true;
     transfer_ = &transfer;
@@ -163,8 +159,10 @@ void THttpClient::Get()
     writeError_.clear();
     QEventLoop loop;
     job->loop = &loop;
-    std::thread worker([&transfer, job] {
-        job->result = transfer.perform();
+    std::thread worker([&transfer, &request, job] {
+        job->outcome = transfer.run(
+            request, [&job = *job](std::string_view line) { return job.onHeader(line); },
+            [&job = *job](std::string_view piece) { return job.onBody(piece); });
         job->post([](THttpClient* client, Job& shared) {
             client->writePending(shared);
             shared.finished = true;
@@ -180,19 +178,18 @@ void THttpClient::Get()
     worker.join();
     transfer_ = nullptr;
     running_ = false;
-    curl_slist_free_all(headers);
 
     if (!writeError_.isEmpty())
         throw std::runtime_error("The download can't be written: " + writeError_.toStdString());
     if (!finished)
-        throw EHttpError(0, failureReason(CURLE_ABORTED_BY_CALLBACK));
+        throw EHttpError(0, failureReason({fetch::Result::Stopped, {}}));
     statusCode_ = static_cast<int>(job->status);
     reasonPhrase_ = QString::fromLatin1(job->reason);
     if (job->status >= 400)
         throw EHttpError(statusCode_, reasonPhrase_.isEmpty() ? QStringLiteral("HTTP error %1").arg(statusCode_)
                                                                : reasonPhrase_);
-    if (job->result != CURLE_OK)
-        throw EHttpError(0, failureReason(job->result));
+    if (job->outcome.result != fetch::Result::Done)
+        throw EHttpError(0, failureReason(job->outcome));
 }
 
 } // namespace kestrova

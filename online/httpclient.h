@@ -14,7 +14,7 @@ class QIODevice;
 
 namespace kestrova {
 
-class CurlTransfer;
+class FetchProcess;
 
 // The client's own error: a status of 400 or more, or no reply at all
 // (host not found, connection refused or aborted). The text is the reason,
@@ -79,7 +79,7 @@ private:
     bool noCache_ = false;
 
     bool running_ = false;
-    CurlTransfer* transfer_ = nullptr;   // the running Get's, for abort()
+    FetchProcess* transfer_ = nullptr;   // the running Get's, for abort()
     QString writeError_;
     int statusCode_ = 0;
     QString reasonPhrase_;

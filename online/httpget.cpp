@@ -1,7 +1,8 @@
 #include "online/httpget.h"
 
-#include "online/curltransfer.h"
+#include "online/fetchprocess.h"
 #include "online/postedcall.h"
+#include "online/serverconfig.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -92,12 +93,6 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
-struct CurlHeaders {
-    curl_slist* list = nullptr;
-    ~CurlHeaders() { curl_slist_free_all(list); }
-    void add(const QByteArray& line) { list = curl_slist_append(list, line.constData()); }
-};
-
 } // namespace
 
 // The worker: one fetch on a thread of its own. It copies everything it needs
@@ -185,13 +180,11 @@ private:
         postToOwner([this](THTTPGet* owner) { owner->WorkerDone(this); });
     }
 
-    // Made here rather than on the UI thread: the first transfer of a run
-    // loads the network library, and no window should wait for that.
     void makeTransfer()
     {
-        std::unique_ptr<CurlTransfer> transfer;
+        std::unique_ptr<FetchProcess> transfer;
         try {
-            transfer = std::make_unique<CurlTransfer>();
+            transfer = std::make_unique<FetchProcess>();
         } catch (const std::exception&) {
             // Without a handle the run ends at once, as a failure.
         }
@@ -207,66 +200,43 @@ private:
         if (!isPlainHostName(target.host) || !isSendablePath(target.path))
             return false;
 
-        CURL* curl = transfer_->handle();
-        const QByteArray origin = "http://" + target.host.toLatin1() + "/";
-        const QByteArray path = target.path.toLatin1();
-        curl_easy_setopt(curl, CURLOPT_URL, origin.constData());
-        curl_easy_setopt(curl, CURLOPT_REQUEST_TARGET, path.constData());
-        curl_easy_setopt(curl, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_0));
-        curl_easy_setopt(curl, CURLOPT_BUFFERSIZE, static_cast<long>(THTTPGet::kChunkSize));
-        if (!request_.agent.isEmpty())
-            curl_easy_setopt(curl, CURLOPT_USERAGENT, request_.agent.constData());
-        if (!request_.userName.isEmpty()) {
-            curl_easy_setopt(curl, CURLOPT_USERNAME, request_.userName.constData());
-            curl_easy_setopt(curl, CURLOPT_PASSWORD, request_.password.constData());
-        }
-        if (!request_.referer.isEmpty())
-            curl_easy_setopt(curl, CURLOPT_REFERER, request_.referer.constData());
-
-        CurlHeaders headers;
-        // An empty value makes libcurl leave the header out.
-        headers.add("Accept: " + request_.acceptTypes);
+        // A malformed route makes the fetch fail rather than go to the real server.
+        const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
+        if (!routes)
+            return false;
+        fetch::Request request;
+        request.url = "http://" + target.host.toStdString() + "/";
+        request.requestTarget = target.path.toStdString();
+        request.bufferSize = THTTPGet::kChunkSize;
+        request.agent = request_.agent.toStdString();
+        request.userName = request_.userName.toStdString();
+        request.password = request_.password.toStdString();
+        request.referer = request_.referer.toStdString();
+        // An empty value makes the transfer program's libcurl leave the header out.
+        request.headers.push_back(("Accept: " + request_.acceptTypes).toStdString());
         if (!request_.useCache) {
-            headers.add("Pragma: no-cache");
-            headers.add("Cache-Control: no-cache");
+            request.headers.emplace_back("Pragma: no-cache");
+            request.headers.emplace_back("Cache-Control: no-cache");
         }
         if (!request_.postQuery.isEmpty()) {
-            headers.add("Content-Type: application/x-www-form-urlencoded");
-            curl_easy_setopt(curl, CURLOPT_POST, 1L);
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE, static_cast<long>(request_.postQuery.size()));
-            curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request_.postQuery.constData());
+            request.headers.emplace_back("Content-Type: application/x-www-form-urlencoded");
+            request.postBody = request_.postQuery.toStdString();
         }
-        curl_easy_setopt(curl, CURLOPT_HTTPHEADER, headers.list);
+        for (const QByteArray& route : *routes)
+            request.routes.push_back(route.toStdString());
 
-        curl_easy_setopt(curl, CURLOPT_HEADERFUNCTION, &THTTPGetThread::headerCallback);
-        curl_easy_setopt(curl, CURLOPT_HEADERDATA, this);
-        curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &THTTPGetThread::writeCallback);
-        curl_easy_setopt(curl, CURLOPT_WRITEDATA, this);
-
-        const CURLcode code = transfer_->perform();
+        const fetch::Outcome outcome = transfer_->run(
+            request, [this](std::string_view line) { return onHeaderLine(line); },
+            [this](std::string_view piece) { return onBody(piece.data(), piece.size()); });
         if (file_)
             file_->close();
         // A reply cut short, a broken connection or a failed write is a
         // failure even when some of the body arrived.
-        if (code != CURLE_OK || failed_ || !headersDone_)
+        if (outcome.result != fetch::Result::Done || failed_ || !headersDone_)
             return false;
         if (request_.toFile)
             return bytesRead_ == contentLength_;
         return bytesRead_ != 0;
-    }
-
-    static size_t headerCallback(char* data, size_t size, size_t count, void* self)
-    {
-        const size_t length = size * count;
-        auto* worker = static_cast<THTTPGetThread*>(self);
-        return worker->onHeaderLine(std::string_view(data, length)) ? length : 0;
-    }
-
-    static size_t writeCallback(char* data, size_t size, size_t count, void* self)
-    {
-        const size_t length = size * count;
-        auto* worker = static_cast<THTTPGetThread*>(self);
-        return worker->onBody(data, length) ? length : 0;
     }
 
     bool onHeaderLine(std::string_view line)
@@ -381,7 +351,7 @@ private:
 
     const Request request_;
     std::mutex transferLock_;   // transfer_ is set on the worker and stopped from the UI thread
-    std::unique_ptr<CurlTransfer> transfer_;
+    std::unique_ptr<FetchProcess> transfer_;
     std::atomic<bool> stop_{false};
 
     std::mutex ownerLock_;

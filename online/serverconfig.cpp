@@ -1,5 +1,7 @@
 #include "online/serverconfig.h"
 
+#include <mutex>
+
 namespace kestrova {
 
 namespace {
@@ -29,8 +31,13 @@ std::optional<QList<QByteArray>> ServerConfig::connectRoutes()
         return routes;
     for (const QByteArray& part : setting.split(',')) {
         const QByteArray route = part.trimmed();
-        if (!isRoute(route))
+        if (!isRoute(route)) {
+            static std::once_flag told;
+            std::call_once(told, [] {
+                qWarning("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes; no request is sent");
+            });
             return std::nullopt;
+        }
         routes.append(route);
     }
     return routes;

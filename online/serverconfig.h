@@ -18,8 +18,8 @@ public:
 
     // KESTROVA_CONNECT_TO: routes in curl's --connect-to form, separated by
     // commas ("localhost:80:127.0.0.1:8080"); none when unset. Nothing when
-    // a route is malformed: requests must then fail rather than silently go
-    // to the real server.
+    // a route is malformed (with one warning a run): requests must then fail
+    // rather than silently go to the real server.
     static std::optional<QList<QByteArray>> connectRoutes();
 
     // One route: HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT, any part may be

@@ -93,6 +93,15 @@ module=$root/usr/lib/games/kestrova/kestrova-sound.so
 [ -n "$(readelf --dyn-syms -W "$module" | awk '$8 ~ /^kestrova_sound_module_v[0-9]+$/')" ] ||
   fail "the sound module lacks the entry point the game looks for"
 
+step "the transfer program"
+# libcurl is the transfer program's alone, so that the game never maps the
+# network library; the game finds it in ../lib/games/kestrova as well.
+fetcher=$root/usr/lib/games/kestrova/kestrova-fetch
+[ -x "$fetcher" ] || fail "no transfer program at /usr/lib/games/kestrova"
+[[ $(readelf -d "$fetcher") == *'[libcurl.so.4]'* ]] || fail "the transfer program does not link libcurl"
+[[ $(readelf -d "$root/usr/games/kestrova") != *libcurl* ]] || fail "the game links libcurl"
+! strings "$root/usr/games/kestrova" | grep -q 'libcurl\.so' || fail "the game loads libcurl itself"
+
 step "desktop entry and metainfo"
 desktop-file-validate "$root"/usr/share/applications/com.vorlinsoftware.kestrova.desktop ||
   fail "desktop-file-validate"
@@ -154,7 +163,7 @@ else
   chmod -R a-w "$root/usr"
   trap 'chmod -R u+w "$root/usr"; cleanup' EXIT
 fi
-"${as_player[@]}" env -u KESTROVA_SERVER -u KESTROVA_DATA_DIR -u DISPLAY \
+"${as_player[@]}" env -u KESTROVA_SERVER -u KESTROVA_DATA_DIR -u KESTROVA_FETCH_PROGRAM -u DISPLAY \
   HOME="$home" XDG_DATA_HOME="$home/.local/share" XDG_CONFIG_HOME="$home/.config" \
   XDG_RUNTIME_DIR="$work/runtime" TMPDIR="$home" KESTROVA_NO_AUDIO=1 QT_QPA_PLATFORM=xcb \
   KESTROVA_CONNECT_TO="$server_host:80:127.0.0.1:$port" \

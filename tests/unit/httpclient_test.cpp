@@ -1,6 +1,5 @@
 // THttpClient against a real server on loopback: the body in the stream, the
 // window's events during the wait, and every way a download can fail.
-#include "online/curllibrary.h"
 #include "online/httpclient.h"
 #include "support/guiapplicationenvironment.h"
 #include "support/testhttpserver.h"
@@ -15,8 +14,6 @@ namespace kestrova {
 namespace {
 
 using testing::TestHttpServer;
-
-const CurlLibrary curlLibrary;
 
 class HttpClientTest : public ::testing::Test {
 protected:

@@ -1,6 +1,5 @@
 // THTTPGet against a real server on loopback: what reaches the server, which
 // replies count as success, and stopping or destroying a fetch mid-reply.
-#include "online/curllibrary.h"
 #include "online/httpget.h"
 #include "support/guiapplicationenvironment.h"
 #include "support/testhttpserver.h"
@@ -22,8 +21,6 @@ namespace kestrova {
 namespace {
 
 using testing::TestHttpServer;
-
-const CurlLibrary curlLibrary;
 
 // Every event of one component, in order of arrival.
 class EventLog {
