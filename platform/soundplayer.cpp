@@ -1,5 +1,6 @@
 #include "platform/soundplayer.h"
 
+#include "platform/audioserver.h"
 #include "platform/soundmodule.h"
 
 #include <QCoreApplication>
@@ -19,7 +20,7 @@ namespace {
 // The system's output from the first of `modulePaths` that exists; none, with
 // the reason on standard error, where the module is missing or unusable, and
 // none where the system has no audio output.
-SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths)
+SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths, const SoundPlayer::ServerCheck& serverMayAnswer)
 {
     // Asked before the module is looked for, so a silenced run never touches the audio back end.
     if (qEnvironmentVariableIsSet("KESTROVA_NO_AUDIO"))
@@ -29,6 +30,11 @@ SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths)
         qWarning("kestrova: no sound: the sound module is not at %s", qPrintable(modulePaths.join(QLatin1String(", "))));
         return {};
     }
+    // Without a sound server Qt Multimedia finds no output either; asking the
+    // server first keeps it, and the twenty-odd libraries under it (some
+    // megabytes resident), out of such a run.
+    if (!serverMayAnswer())
+        return {};
     // Never unloaded: its effects and the audio back end's threads live until the program ends.
     QLibrary module(*found);
     if (!module.load()) {
@@ -66,12 +72,13 @@ bool sameIgnoringCase(std::string_view a, std::string_view b)
 } // namespace
 
 SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips)
-    : output_([] { return systemOutput(installedModulePaths()); }), toLoad_(clips)
+    : output_([] { return systemOutput(installedModulePaths(), audioServerMayAnswer); }), toLoad_(clips)
 {
 }
 
-SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths)
-    : output_([modulePaths] { return systemOutput(modulePaths); }), toLoad_(clips)
+SoundPlayer::SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths,
+                         const ServerCheck& serverMayAnswer)
+    : output_([modulePaths, serverMayAnswer] { return systemOutput(modulePaths, serverMayAnswer); }), toLoad_(clips)
 {
 }
 

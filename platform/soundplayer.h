@@ -2,6 +2,7 @@
 // one at a time.
 #pragma once
 
+#include "platform/audioserver.h"
 #include "platform/soundeffect.h"
 #include "platform/soundsink.h"
 
@@ -30,20 +31,25 @@ class SoundPlayer : public SoundSink {
 public:
     // Makes the output's effect for one clip's source.
     using EffectMaker = std::function<std::unique_ptr<SoundEffect>(const QString& source)>;
+    // Whether the system's sound server may answer: false only where it
+    // certainly cannot, and then the module is never loaded.
+    using ServerCheck = std::function<bool()>;
 
     // Nothing is loaded until load(): starting the audio back end and reading
     // the clips is kept off the way to the first window.
 
     // Plays through the system's audio output, which load() takes from the
     // sound module beside the executable or in ../lib/games/kestrova from it. Where
-    // there is no output (a headless machine, CI), or the environment variable
-    // KESTROVA_NO_AUDIO is set, it loads nothing and stays silent: the audio
+    // there is no output (a headless machine, CI, no sound server), or the
+    // environment variable KESTROVA_NO_AUDIO is set, it stays silent: the audio
     // back end would otherwise warn per clip, and a clip that cannot play
     // reports itself as playing for ever. Without a usable module it stays
     // silent too and says why on standard error.
     explicit SoundPlayer(const std::vector<SoundClip>& clips);
-    // The same with the module taken from the first of `modulePaths` that exists.
-    SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths);
+    // The same with the module taken from the first of `modulePaths` that
+    // exists, loaded only where `serverMayAnswer`.
+    SoundPlayer(const std::vector<SoundClip>& clips, const QStringList& modulePaths,
+                const ServerCheck& serverMayAnswer = audioServerMayAnswer);
     // Plays through the effects that `makeEffect` makes; silent without one.
     SoundPlayer(const std::vector<SoundClip>& clips, const EffectMaker& makeEffect);
     ~SoundPlayer() override;

@@ -1,6 +1,7 @@
 // The sound output's rules, through an output that writes down what it is asked,
 // and the system output on a machine without audio, taken from the sound module
-// only when loaded and only where the module is usable.
+// only when loaded, only where a sound server may answer, and only where the
+// module is usable.
 #include "platform/soundmodule.h"
 #include "platform/soundplayer.h"
 #include "support/guiapplicationenvironment.h"
@@ -9,6 +10,12 @@
 #include <QLibrary>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstring>
 
 namespace kestrova {
 namespace {
@@ -30,6 +37,53 @@ public:
 private:
     bool wasSet_;
     QByteArray value_;
+};
+
+// Names the sound server the client library is to use while it lives.
+class ServerVariable {
+public:
+    explicit ServerVariable(const QString& server)
+        : wasSet_(qEnvironmentVariableIsSet("PULSE_SERVER")), value_(qgetenv("PULSE_SERVER"))
+    {
+        qputenv("PULSE_SERVER", server.toLocal8Bit());
+    }
+    ~ServerVariable()
+    {
+        if (wasSet_)
+            qputenv("PULSE_SERVER", value_);
+        else
+            qunsetenv("PULSE_SERVER");
+    }
+
+private:
+    bool wasSet_;
+    QByteArray value_;
+};
+
+// A Unix socket that takes connections and never says a word.
+class MuteServer {
+public:
+    explicit MuteServer(const QString& path) : socket_(::socket(AF_UNIX, SOCK_STREAM, 0))
+    {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        const QByteArray name = path.toLocal8Bit();
+        std::strncpy(address.sun_path, name.constData(), sizeof address.sun_path - 1);
+        listening_ = socket_ >= 0 && ::bind(socket_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                     ::listen(socket_, 4) == 0;
+    }
+    ~MuteServer()
+    {
+        if (socket_ >= 0)
+            ::close(socket_);
+    }
+    MuteServer(const MuteServer&) = delete;
+    MuteServer& operator=(const MuteServer&) = delete;
+    bool listening() const { return listening_; }
+
+private:
+    int socket_;
+    bool listening_ = false;
 };
 
 // Collects what is said through qWarning and the like while it lives.
@@ -81,6 +135,16 @@ struct LoggingOutput {
     Log made;
     Log log;
 };
+
+// What the player is told of the sound server.
+bool serverAnswers()
+{
+    return true;
+}
+bool noServer()
+{
+    return false;
+}
 
 const std::vector<SoundClip> kClips{
     {"entered", "entered.wav"}, {"winner", "winner.wav"}, {"winner1", "winner1.wav"}, {"winner2", "winner2.wav"}};
@@ -159,9 +223,15 @@ TEST(SoundPlayer, isSilentWithoutAnOutput)
     silenced.play("entered");
     silenced.load();
     EXPECT_FALSE(silenced.hasAudio());
-    SoundPlayer silencedWithModule(kClips, QStringList{QStringLiteral(KESTROVA_TEST_SOUND_MODULE)});
+    SoundPlayer silencedWithModule(kClips, QStringList{QStringLiteral(KESTROVA_TEST_SOUND_MODULE)}, serverAnswers);
     silencedWithModule.load();
     EXPECT_FALSE(silencedWithModule.hasAudio());
+    // Without a sound server there is nothing to play through, and nothing to say about it.
+    qunsetenv("KESTROVA_NO_AUDIO");
+    SoundPlayer serverless(kClips, QStringList{QStringLiteral(KESTROVA_TEST_SOUND_MODULE)}, noServer);
+    serverless.play("entered");
+    serverless.load();
+    EXPECT_FALSE(serverless.hasAudio());
     const QString mapped = mappedFiles();
     ASSERT_TRUE(mapped.contains(QLatin1String("libQt6Core")));   // the maps were read
     EXPECT_FALSE(mapped.contains(QLatin1String("libQt6Multimedia")));
@@ -196,7 +266,7 @@ TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
     for (const auto& [what, paths, reason] : cases) {
         SCOPED_TRACE(what);
         const MessageCatcher messages;
-        SoundPlayer player(kClips, paths);
+        SoundPlayer player(kClips, paths, serverAnswers);
         player.play("entered");
         player.load();
         player.load();
@@ -207,6 +277,27 @@ TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
         EXPECT_TRUE(MessageCatcher::caught().front().contains(QLatin1String(reason)))
             << MessageCatcher::caught().front().toStdString();
     }
+}
+
+// The player skips Qt Multimedia only on an "unreachable", so that answer must
+// never come from a slow server or a missing client library.
+TEST(AudioServer, isUnreachableOnlyWhereTheClientLibraryFindsNoServer)
+{
+    using namespace std::chrono_literals;
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    {
+        const ServerVariable nothingThere(QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
+        EXPECT_EQ(reachAudioServer(10s), AudioServerReach::unreachable);
+        EXPECT_FALSE(audioServerMayAnswer());
+    }
+    {
+        const MuteServer mute(folder.filePath(QStringLiteral("mute")));
+        ASSERT_TRUE(mute.listening());
+        const ServerVariable silentOne(QStringLiteral("unix:") + folder.filePath(QStringLiteral("mute")));
+        EXPECT_EQ(reachAudioServer(50ms), AudioServerReach::unknown);
+    }
+    EXPECT_EQ(reachAudioServer(10s, QStringLiteral("kestrova-no-such-library")), AudioServerReach::unknown);
 }
 
 TEST(SoundPlayer, loadsClipsForTheSystemOnlyWhereThereIsAnAudioOutput)
