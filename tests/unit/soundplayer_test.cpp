@@ -22,40 +22,25 @@ namespace {
 
 using Log = std::vector<std::string>;
 
-// Restores KESTROVA_NO_AUDIO as the test found it.
-class NoAudioVariable {
+// Restores an environment variable as the test found it.
+class RestoredVariable {
 public:
-    NoAudioVariable() : wasSet_(qEnvironmentVariableIsSet("KESTROVA_NO_AUDIO")), value_(qgetenv("KESTROVA_NO_AUDIO")) {}
-    ~NoAudioVariable()
+    explicit RestoredVariable(const char* name)
+        : name_(name), wasSet_(qEnvironmentVariableIsSet(name)), value_(qgetenv(name))
+    {
+    }
+    ~RestoredVariable()
     {
         if (wasSet_)
-            qputenv("KESTROVA_NO_AUDIO", value_);
+            qputenv(name_, value_);
         else
-            qunsetenv("KESTROVA_NO_AUDIO");
+            qunsetenv(name_);
     }
+    RestoredVariable(const RestoredVariable&) = delete;
+    RestoredVariable& operator=(const RestoredVariable&) = delete;
 
 private:
-    bool wasSet_;
-    QByteArray value_;
-};
-
-// Names the sound server the client library is to use while it lives.
-class ServerVariable {
-public:
-    explicit ServerVariable(const QString& server)
-        : wasSet_(qEnvironmentVariableIsSet("PULSE_SERVER")), value_(qgetenv("PULSE_SERVER"))
-    {
-        qputenv("PULSE_SERVER", server.toLocal8Bit());
-    }
-    ~ServerVariable()
-    {
-        if (wasSet_)
-            qputenv("PULSE_SERVER", value_);
-        else
-            qunsetenv("PULSE_SERVER");
-    }
-
-private:
+    const char* name_;
     bool wasSet_;
     QByteArray value_;
 };
@@ -216,7 +201,7 @@ TEST(SoundPlayer, isSilentWithoutAnOutput)
     EXPECT_FALSE(withoutMaker.hasAudio());
 
     // Silenced, the system output loads neither the module nor Qt Multimedia.
-    const NoAudioVariable restore;
+    const RestoredVariable restore("KESTROVA_NO_AUDIO");
     qputenv("KESTROVA_NO_AUDIO", "1");
     const MessageCatcher messages;
     SoundPlayer silenced(kClips);
@@ -243,7 +228,7 @@ TEST(SoundPlayer, isSilentWithoutAnOutput)
 // stays silent, says why once, and never calls into what it found.
 TEST(SoundPlayer, isSilentWithoutAUsableModuleAndSaysWhyOnce)
 {
-    const NoAudioVariable restore;
+    const RestoredVariable restore("KESTROVA_NO_AUDIO");
     qunsetenv("KESTROVA_NO_AUDIO");
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
@@ -286,15 +271,16 @@ TEST(AudioServer, isUnreachableOnlyWhereTheClientLibraryFindsNoServer)
     using namespace std::chrono_literals;
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
+    const RestoredVariable restore("PULSE_SERVER");
     {
-        const ServerVariable nothingThere(QStringLiteral("unix:") + folder.filePath(QStringLiteral("none")));
+        qputenv("PULSE_SERVER", "unix:" + folder.filePath(QStringLiteral("none")).toLocal8Bit());
         EXPECT_EQ(reachAudioServer(10s), AudioServerReach::unreachable);
         EXPECT_FALSE(audioServerMayAnswer());
     }
     {
         const MuteServer mute(folder.filePath(QStringLiteral("mute")));
         ASSERT_TRUE(mute.listening());
-        const ServerVariable silentOne(QStringLiteral("unix:") + folder.filePath(QStringLiteral("mute")));
+        qputenv("PULSE_SERVER", "unix:" + folder.filePath(QStringLiteral("mute")).toLocal8Bit());
         EXPECT_EQ(reachAudioServer(50ms), AudioServerReach::unknown);
     }
     EXPECT_EQ(reachAudioServer(10s, QStringLiteral("kestrova-no-such-library")), AudioServerReach::unknown);
@@ -302,7 +288,7 @@ TEST(AudioServer, isUnreachableOnlyWhereTheClientLibraryFindsNoServer)
 
 TEST(SoundPlayer, loadsClipsForTheSystemOnlyWhereThereIsAnAudioOutput)
 {
-    const NoAudioVariable restore;
+    const RestoredVariable restore("KESTROVA_NO_AUDIO");
     qunsetenv("KESTROVA_NO_AUDIO");
     QLibrary module(QStringLiteral(KESTROVA_TEST_SOUND_MODULE));
     const auto entry = reinterpret_cast<KestrovaSoundModuleEntry>(module.resolve(KESTROVA_SOUND_MODULE_ENTRY_NAME));
