@@ -38,9 +38,15 @@ int main(int argc, char** argv)
     QObject::connect(&termination, &TerminationSignals::terminationRequested, &windows.main,
                      &Tmain::closeForTermination);
 
-    // The audio back end and the clips wait until the window is on the screen;
-    // the greeting asked for meanwhile plays as soon as they are loaded.
-    QObject::connect(&windows.main, &Tmain::firstPainted, &windows.main, [&sounds] { sounds.load(); });
+    // The audio back end and the clips wait until the window is on the screen,
+    // and while the player keeps sounds off, until they are switched on; the
+    // greeting asked for meanwhile plays as soon as they are loaded.
+    const auto loadSounds = [&windows, &sounds] {
+        if (windows.main.playsSounds())
+            sounds.load();
+    };
+    QObject::connect(&windows.main, &Tmain::firstPainted, &windows.main, loadSounds);
+    QObject::connect(&windows.main, &Tmain::soundsSwitchedOn, &windows.main, loadSounds);
     windows.main.show();
     return app.exec();
 }

@@ -658,6 +658,8 @@ void Tmain::ChangeName1Click()
 void Tmain::PlaySounds1Click()
 {
     saveinifile();
+    if (playsSounds())
+        emit soundsSwitchedOn();
 }
 
 void Tmain::updatecheckClick()
@@ -983,9 +985,14 @@ void Tmain::closeEvent(QCloseEvent* event)
     QCoreApplication::quit();
 }
 
+bool Tmain::playsSounds() const
+{
+    return PlaySounds1 && PlaySounds1->isChecked();
+}
+
 void Tmain::playsounds(std::string_view name)
 {
-    if (PlaySounds1 && PlaySounds1->isChecked())
+    if (playsSounds())
         sounds_.play(name);
 }
 

@@ -64,6 +64,8 @@ public:
     std::filesystem::path settingsFilePath() const;
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
+    // Whether "Play Sounds" is checked.
+    bool playsSounds() const;
     const GameTable& game() const { return game_; }
 
     // Board and menu handlers.
@@ -150,6 +152,8 @@ signals:
     // Once, after the window's first frame has been painted: the moment for
     // work the first screen does not need.
     void firstPainted();
+    // When the player has checked "Play Sounds" in the menu.
+    void soundsSwitchedOn();
 
 protected:
     bool event(QEvent* event) override;

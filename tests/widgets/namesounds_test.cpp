@@ -182,12 +182,18 @@ void NameAndSoundsTest::scriptedGamePlaysItsSoundsInOrder()
 
     // With the option off, nothing plays.
     sounds.played.clear();
-    main->findChild<QAction*>("PlaySounds1")->trigger();
+    QSignalSpy switchedOn(main, &Tmain::soundsSwitchedOn);
+    QAction* option = main->findChild<QAction*>("PlaySounds1");
+    option->trigger();
     main->game().startWithDeck(testing::clearableDeck());
     for (int slot : testing::kClearingOrder)
         main->card_19Click(slot);
     main->image_stockClick();
     QVERIFY(sounds.played.empty());
+    // Switching it back on, not off, tells the start routine to load the sound output.
+    QCOMPARE(switchedOn.count(), 0);
+    option->trigger();
+    QCOMPARE(switchedOn.count(), 1);
 }
 
 QTEST_MAIN(NameAndSoundsTest)
