@@ -44,7 +44,8 @@ public:
     // environment variable KESTROVA_NO_AUDIO is set, it stays silent: the audio
     // back end would otherwise warn per clip, and a clip that cannot play
     // reports itself as playing for ever. Without a usable module it stays
-    // silent too and says why on standard error.
+    // silent too and says why on standard error (where no sound server
+    // answers, it never opens the module, so it has nothing to say).
     explicit SoundPlayer(const std::vector<SoundClip>& clips);
     // The same with the module taken from the first of `modulePaths` that
     // exists, loaded only where `serverMayAnswer`.
