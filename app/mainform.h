@@ -64,9 +64,9 @@ public:
     std::filesystem::path settingsFilePath() const;
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
+    const GameTable& game() const { return game_; }
     // Whether "Play Sounds" is checked.
     bool playsSounds() const;
-    const GameTable& game() const { return game_; }
 
     // Board and menu handlers.
     void button_startClick();
