@@ -140,6 +140,8 @@ Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const 
 {
     std::string toSend = fetch::encodeRequest(request);
     std::size_t sent = 0;
+    bool requestLost = false;   // the program stopped reading before it had it all
+    bool answered = false;      // a frame has come
     fetch::FrameReader frames;
     char buffer[16 * 1024];
     for (;;) {
@@ -157,10 +159,13 @@ Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const 
         if ((watched[0].revents & POLLOUT) != 0) {
             const ssize_t written =
                 send(socket, toSend.data() + sent, toSend.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (written > 0)
+            if (written > 0) {
                 sent += static_cast<std::size_t>(written);
-            else if (written < 0 && errno != EAGAIN && errno != EINTR)
-                return failure("The transfer program ended before it had the request");
+            } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
+                // What it said before it stopped reading is still to be read.
+                requestLost = true;
+                sent = toSend.size();
+            }
         }
         if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
             continue;
@@ -168,9 +173,11 @@ Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const 
         if (got < 0 && (errno == EAGAIN || errno == EINTR))
             continue;
         if (got <= 0)
-            return failure("The transfer program ended without an answer");
+            return failure(requestLost && !answered ? "The transfer program ended before it had the request"
+                                                    : "The transfer program ended without an answer");
         frames.append(std::string_view(buffer, static_cast<std::size_t>(got)));
         while (std::optional<fetch::Frame> frame = frames.next()) {
+            answered = true;
             switch (frame->tag) {
             case fetch::Tag::ReplyHeader:
                 if (!onHeader(frame->payload))
