@@ -12,6 +12,8 @@
 #include <QTextDocument>
 #include <QTextEdit>
 
+#include <algorithm>
+
 namespace kestrova {
 
 namespace {
@@ -111,8 +113,7 @@ void Thelp::createMainPanel()
     label_caption = makeLabel(panel_main, QStringLiteral("label_caption"), {0, 0}, houseFont(16, true), Qt::white,
                               QStringLiteral("Overview"));
     label_caption->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    for (HelpSection section : kHelpSections)
-        makeMemo(static_cast<int>(section));
+    // Each section's box is made when the section is first chosen (showMemo).
 }
 
 QTextEdit* Thelp::makeMemo(int tag)
@@ -135,9 +136,9 @@ QTextEdit* Thelp::makeMemo(int tag)
     palette.setColor(QPalette::Text, Qt::black);
     memo->setPalette(palette);
     memo->document()->setDocumentMargin(5);
-    // The text goes in when the box is first shown (showMemo).
-    pendingText_.insert(memo);
-    memo->hide();
+    memo->setGeometry(textArea());
+    memo->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
+    emboldenHeadings(memo->document());
     return memo;
 }
 
@@ -159,10 +160,14 @@ void Thelp::layoutPanels()
     panel_side->setGeometry(0, 0, kSideWidth, height());
     panel_main->setGeometry(kSideWidth, 0, std::max(0, width() - kSideWidth), height());
     label_caption->setGeometry(0, 0, panel_main->width(), kCaptionHeight);
-    // The boxes stop one pixel short of the panel's edges, so its frame shows.
-    const QRect textArea(1, kCaptionHeight, panel_main->width() - 2, panel_main->height() - kCaptionHeight - 1);
     for (QTextEdit* memo : panel_main->findChildren<QTextEdit*>(Qt::FindDirectChildrenOnly))
-        memo->setGeometry(textArea);
+        memo->setGeometry(textArea());
+}
+
+// The boxes stop one pixel short of the panel's edges, so its frame shows.
+QRect Thelp::textArea() const
+{
+    return {1, kCaptionHeight, panel_main->width() - 2, panel_main->height() - kCaptionHeight - 1};
 }
 
 void Thelp::SelButton1Click(TSelButton* sender)
@@ -175,13 +180,12 @@ void Thelp::SelButton1Click(TSelButton* sender)
 // box would still be laid out and painted beneath it at every opening.
 void Thelp::showMemo(int tag)
 {
+    const bool known = std::ranges::any_of(kHelpSections, [tag](HelpSection s) { return static_cast<int>(s) == tag; });
+    if (!known)
+        return;
     auto* chosen = findChild<QTextEdit*>(QStringLiteral("memo%1").arg(tag));
     if (!chosen)
-        return;
-    if (pendingText_.remove(chosen)) {
-        chosen->setPlainText(helpSectionText(static_cast<HelpSection>(tag)));
-        emboldenHeadings(chosen->document());
-    }
+        chosen = makeMemo(tag);
     chosen->show();
     chosen->raise();
     for (QTextEdit* memo : panel_main->findChildren<QTextEdit*>(Qt::FindDirectChildrenOnly))

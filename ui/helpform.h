@@ -4,8 +4,6 @@
 
 #include "ui/tiledwindow.h"
 
-#include <QSet>
-
 #include <functional>
 
 class QLabel;
@@ -41,8 +39,10 @@ private:
     void FormCreate();
     void createSidePanel();
     void createMainPanel();
+    // The box of section `tag`, with its text, over the text area.
     QTextEdit* makeMemo(int tag);
     void layoutPanels();
+    QRect textArea() const;
     void showMemo(int tag);
 
     TFlatPanel* panel_side = nullptr;
@@ -50,7 +50,6 @@ private:
     QLabel* label_caption = nullptr;
     QLabel* label_year = nullptr;
     std::function<QWidget*()> about_;
-    QSet<QTextEdit*> pendingText_;   // boxes whose section text is not in yet
 };
 
 } // namespace kestrova
