@@ -694,8 +694,9 @@ void Tmain::FormShow()
         return;
     checkupdate->setURL(QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/") + programname +
                         QStringLiteral("/") + programname + QStringLiteral("version.txt"));
-    // Loading the network library for the check would hold up the window's
-    // first frame; until that is on the screen, the check waits.
+    // The transfer program starting, and loading the network library, would
+    // take the processor from the window's first frame; until that frame is on
+    // the screen, the check waits.
     if (painted_)
         checkupdate->StartGet();
     else

@@ -23,8 +23,8 @@ public:
 
     // Starts fetching the list; ignored while a fetch of it still runs. Asked
     // for while the window is on its way to the screen, the fetch waits for
-    // the window's first paint, so that loading the network library and
-    // starting the transfer never hold up the window's opening.
+    // the window's first paint, so that starting the transfer program never
+    // holds up the window's opening.
     void loadit();
     // Posts a score; each value goes into the query percent-encoded.
     void sendscore(const QString& name, const QString& date, const QString& score);

@@ -1,8 +1,9 @@
 // What the sound module (kestrova-sound.so) and the program agree on. The
 // module holds everything that touches Qt Multimedia, so that the multimedia
 // libraries and the twenty-odd audio and network libraries under them are
-// mapped only when the sound player loads its clips, never at start-up, in a
-// silenced run or where no sound server answers. Only plain C types and SoundEffect cross the boundary.
+// mapped only when the sound player loads its clips: never at start-up, in a
+// silenced run or where no sound server answers. Only plain C types and
+// SoundEffect cross the boundary.
 #pragma once
 
 #include "platform/soundeffect.h"
