@@ -87,17 +87,11 @@ void FetchProcess::stop()
     [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
 }
 
-std::vector<std::filesystem::path> FetchProcess::programCandidates(const std::filesystem::path& executableFolder)
-{
-    return {executableFolder / fetch::kProgramFile,
-            (executableFolder / "../lib/games/kestrova" / fetch::kProgramFile).lexically_normal()};
-}
-
 std::filesystem::path FetchProcess::programPath()
 {
     if (const char* chosen = std::getenv("KESTROVA_FETCH_PROGRAM"); chosen && *chosen)
         return chosen;
-    const std::vector<std::filesystem::path> candidates = programCandidates(ProgramFolder::executableFolder());
+    const std::vector<std::filesystem::path> candidates = ProgramFolder::companionPaths(fetch::kProgramFile);
     for (const std::filesystem::path& candidate : candidates) {
         std::error_code error;
         if (std::filesystem::is_regular_file(candidate, error))

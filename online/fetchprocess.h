@@ -35,11 +35,8 @@ public:
     void stop();
 
     // The program run() starts: KESTROVA_FETCH_PROGRAM when set (for tests and
-    // development), else the first of programCandidates() that exists.
+    // development), else the first of ProgramFolder::companionPaths() that exists.
     static std::filesystem::path programPath();
-    // Beside the executable (the build tree), then in the installed game's
-    // private library folder.
-    static std::vector<std::filesystem::path> programCandidates(const std::filesystem::path& executableFolder);
 
 private:
     fetch::Outcome exchange(int socket, const fetch::Request& request, const Handler& onHeader,

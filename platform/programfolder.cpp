@@ -46,6 +46,12 @@ std::filesystem::path ProgramFolder::executableFolder()
     return std::filesystem::current_path(ec);
 }
 
+std::vector<std::filesystem::path> ProgramFolder::companionPaths(std::string_view fileName)
+{
+    const std::filesystem::path folder = executableFolder();
+    return {folder / fileName, (folder / "../lib/games/kestrova" / fileName).lexically_normal()};
+}
+
 std::filesystem::path ProgramFolder::dataFolder()
 {
     const QString override = qEnvironmentVariable("KESTROVA_DATA_DIR");

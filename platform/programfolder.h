@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string_view>
+#include <vector>
 
 namespace kestrova {
 
@@ -11,6 +12,12 @@ class ProgramFolder {
 public:
     // The folder of the running executable.
     static std::filesystem::path executableFolder();
+
+    // Where a file that comes with the program (the sound module, the transfer
+    // program) is looked for, in order: beside the executable (the build tree),
+    // then in the installed game's private library folder, ../lib/games/kestrova
+    // from it.
+    static std::vector<std::filesystem::path> companionPaths(std::string_view fileName);
 
     // The folder for the program's files: $KESTROVA_DATA_DIR when set (created if
     // missing), else dataFolderFor(executableFolder()).

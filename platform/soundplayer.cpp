@@ -1,16 +1,17 @@
 #include "platform/soundplayer.h"
 
 #include "platform/audioserver.h"
+#include "platform/programfolder.h"
 #include "platform/soundmodule.h"
 
-#include <QCoreApplication>
-#include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLibrary>
 #include <QtGlobal>
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <utility>
 
 namespace kestrova {
@@ -56,12 +57,12 @@ SoundPlayer::EffectMaker systemOutput(const QStringList& modulePaths, const Soun
     };
 }
 
-// Beside the executable (the build tree), then in the installed program's private library folder.
 QStringList installedModulePaths()
 {
-    const QString programFolder = QCoreApplication::applicationDirPath();
-    return {programFolder + QLatin1String("/" KESTROVA_SOUND_MODULE_FILE),
-            QDir::cleanPath(programFolder + QLatin1String("/../lib/games/kestrova/" KESTROVA_SOUND_MODULE_FILE))};
+    QStringList paths;
+    for (const std::filesystem::path& path : ProgramFolder::companionPaths(KESTROVA_SOUND_MODULE_FILE))
+        paths.append(QFile::decodeName(QByteArray::fromStdString(path.native())));
+    return paths;
 }
 
 bool sameIgnoringCase(std::string_view a, std::string_view b)
