@@ -1,10 +1,12 @@
 #include "online/fetchprocess.h"
 
+#include "online/serverconfig.h"
 #include "platform/programfolder.h"
 
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <stdexcept>
 #include <string>
 
@@ -104,6 +106,12 @@ Outcome FetchProcess::run(const fetch::Request& request, const Handler& onHeader
 {
     if (stop_.load())
         return {Result::Stopped, "Stopped before it began"};
+    const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
+    if (!routes)
+        return failure("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes; no request is sent");
+    fetch::Request routed = request;
+    for (const QByteArray& route : *routes)
+        routed.routes.push_back(route.toStdString());
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return failure(std::string("The transfer can't be prepared: ") + std::strerror(errno));
@@ -126,7 +134,7 @@ Outcome FetchProcess::run(const fetch::Request& request, const Handler& onHeader
         return failure("The transfer program " + program + " can't be started: " + std::strerror(error));
     Child child(pid);
     theirs.reset();
-    return exchange(ours.get(), request, onHeader, onBody);
+    return exchange(ours.get(), routed, onHeader, onBody);
 }
 
 Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const Handler& onHeader,

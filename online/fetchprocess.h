@@ -26,9 +26,11 @@ public:
     FetchProcess(const FetchProcess&) = delete;
     FetchProcess& operator=(const FetchProcess&) = delete;
 
-    // Runs the transfer to its end. Call once. A program that can't be
-    // started, ends without an outcome or sends something unreadable gives
-    // Failed with a text that says so; a stop gives Stopped.
+    // Runs the transfer to its end. Call once. The routes of KESTROVA_CONNECT_TO
+    // go with every request; where one is malformed, nothing is sent and the
+    // outcome is Failed, rather than a request to the real server. A program
+    // that can't be started, ends without an outcome or sends something
+    // unreadable gives Failed with a text that says so; a stop gives Stopped.
     fetch::Outcome run(const fetch::Request& request, const Handler& onHeader, const Handler& onBody);
 
     // Thread-safe, also before run(); the transfer ends as soon as run() looks.

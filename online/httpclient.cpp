@@ -2,7 +2,6 @@
 
 #include "online/fetchprocess.h"
 #include "online/postedcall.h"
-#include "online/serverconfig.h"
 
 #include <QEventLoop>
 #include <QIODevice>
@@ -138,10 +137,6 @@ void THttpClient::Get()
     auto job = std::make_shared<Job>();
     job->self = job;
     job->client = this;
-    // A malformed route makes the request fail rather than go to the real server.
-    const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
-    if (!routes)
-        throw EHttpError(0, QStringLiteral("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes"));
     FetchProcess transfer;
     fetch::Request request;
     request.url = url_.toStdString();
@@ -149,8 +144,6 @@ void THttpClient::Get()
     request.headers.push_back("Accept: " + accept_.toLatin1().toStdString());
     if (noCache_)
         request.headers.emplace_back("Pragma: no-cache");
-    for (const QByteArray& route : *routes)
-        request.routes.push_back(route.toStdString());
 
     running_ = true;
     transfer_ = &transfer;

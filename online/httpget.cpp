@@ -2,7 +2,6 @@
 
 #include "online/fetchprocess.h"
 #include "online/postedcall.h"
-#include "online/serverconfig.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -200,10 +199,6 @@ private:
         if (!isPlainHostName(target.host) || !isSendablePath(target.path))
             return false;
 
-        // A malformed route makes the fetch fail rather than go to the real server.
-        const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
-        if (!routes)
-            return false;
         fetch::Request request;
         request.url = "http://" + target.host.toStdString() + "/";
         request.requestTarget = target.path.toStdString();
@@ -222,8 +217,6 @@ private:
             request.headers.emplace_back("Content-Type: application/x-www-form-urlencoded");
             request.postBody = request_.postQuery.toStdString();
         }
-        for (const QByteArray& route : *routes)
-            request.routes.push_back(route.toStdString());
 
         const fetch::Outcome outcome = transfer_->run(
             request, [this](std::string_view line) { return onHeaderLine(line); },

@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <thread>
@@ -99,6 +100,20 @@ TEST_F(FetchProcessTest, UnusableProgramsEndInAFailureThatSaysWhy)
         EXPECT_NE(outcome.text.find(c.says), std::string::npos) << outcome.text;
         EXPECT_TRUE(noChildLeft());
     }
+}
+
+TEST_F(FetchProcessTest, AMalformedRouteSendsNothing)
+{
+    // Were the program started, it would leave its mark.
+    const std::string mark = folder.filePath(QStringLiteral("started")).toStdString();
+    useScript("touch '" + mark + "'");
+    ::setenv("KESTROVA_CONNECT_TO", "localhost:80", 1);
+    FetchProcess process;
+    const Outcome outcome = runTakingAll(process);
+    ::unsetenv("KESTROVA_CONNECT_TO");
+    EXPECT_EQ(outcome.result, Result::Failed);
+    EXPECT_NE(outcome.text.find("KESTROVA_CONNECT_TO"), std::string::npos) << outcome.text;
+    EXPECT_FALSE(std::filesystem::exists(mark));
 }
 
 TEST_F(FetchProcessTest, AStopEndsAStalledProgramAtOnceAndLeavesNoProcess)
