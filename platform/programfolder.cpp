@@ -49,10 +49,29 @@ std::filesystem::path ProgramFolder::executableFolder()
 std::vector<std::filesystem::path> ProgramFolder::companionPaths(std::string_view fileName)
 {
     const std::filesystem::path folder = executableFolder();
-    return {folder / fileName, (folder / "../lib/games/kestrova" / fileName).lexically_normal()};
+    return {folder / fileName, installedCompanionFolder(folder) / fileName};
+}
+
+std::filesystem::path ProgramFolder::installedCompanionFolder(const std::filesystem::path& programFolder)
+{
+    return (programFolder / "../lib/games/kestrova").lexically_normal();
+}
+
+bool ProgramFolder::isInstalledLayout(const std::filesystem::path& programFolder)
+{
+    // Writability cannot tell: root may write /usr/games, and a player may own the
+    // prefix of a `cmake --install --prefix ~/.local`. The layout is what the install
+    // rules make and neither a build tree nor an unpacked folder has.
+    std::error_code ec;
+    return std::filesystem::is_directory(installedCompanionFolder(programFolder), ec);
 }
 
 std::filesystem::path ProgramFolder::dataFolder()
+{
+    return dataFolderFor(executableFolder());
+}
+
+std::filesystem::path ProgramFolder::dataFolderFor(const std::filesystem::path& programFolder)
 {
     const QString override = qEnvironmentVariable("KESTROVA_DATA_DIR");
     if (!override.isEmpty()) {
@@ -60,11 +79,8 @@ std::filesystem::path ProgramFolder::dataFolder()
         QDir().mkpath(override);
         return toPath(override);
     }
-    return dataFolderFor(executableFolder());
-}
-
-std::filesystem::path ProgramFolder::dataFolderFor(const std::filesystem::path& programFolder)
-{
+    if (isInstalledLayout(programFolder))
+        return userDataFolder();
     if (isWritableFolder(programFolder))
         return programFolder;
     return userDataFolder();
@@ -73,8 +89,11 @@ std::filesystem::path ProgramFolder::dataFolderFor(const std::filesystem::path& 
 std::filesystem::path ProgramFolder::userDataFolder()
 {
     const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
-    if (folder.isEmpty() || !QDir().mkpath(folder))
+    if (folder.isEmpty())
         return executableFolder(); // nowhere better: the write error will name the place
+    // A folder that cannot be made shows up later as a write error naming it; falling
+    // back to the program folder would put an installed game's files there after all.
+    QDir().mkpath(folder);
     return toPath(folder);
 }
 
