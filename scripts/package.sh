@@ -6,7 +6,9 @@
 # with --build-dir it packages that build tree as it is. The packages land in
 # OUTPUT-FOLDER, by default the build tree's packages/ folder, and their paths
 # are printed. KESTROVA_SERVER_HOST, when set, is the server host built into
-# the game of build-package/.
+# the game of build-package/; without it (or -DKESTROVA_SERVER_HOST= in a
+# build tree of your own) the packages name this machine as the maker's web
+# site, and a line on stderr says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -58,3 +60,12 @@ cpack -G DEB --config "$build/CPackConfig.cmake" -B "$out" >"$out/cpack.log" 2>&
 }
 rm -rf "$out/_CPack_Packages" "$out/cpack.log"
 ls "$out"/kestrova_*.deb "$out"/kestrova-server_*.deb
+
+# The homepage and the screenshot follow the server host built into the game;
+# a build that names none gets localhost, a page no user's machine serves.
+homepage=$(sed -n 's/^set(CPACK_PACKAGE_HOMEPAGE_URL "\(.*\)")$/\1/p' "$build/CPackConfig.cmake")
+screenshot=$(sed -n 's|.*<image>\(.*\)</image>.*|\1|p' "$build/packaging/com.vorlinsoftware.kestrova.metainfo.xml" 2>/dev/null || true)
+local_url='^[a-z]+://(localhost|127\.[0-9.]+|\[::1\])([:/]|$)'
+if [[ $homepage =~ $local_url || $screenshot =~ $local_url ]]; then
+  echo "package.sh: warning: no server host given: the packages name $homepage as their homepage and $screenshot as their screenshot; set KESTROVA_SERVER_HOST=HOST (or -DKESTROVA_SERVER_HOST=HOST in the build tree)" >&2
+fi

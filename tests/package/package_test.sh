@@ -56,9 +56,19 @@ fail() { echo "FAIL: $*"; exit 1; }
 step() { echo "--- $*"; }
 
 step "building the packages"
-"$source_dir/scripts/package.sh" --build-dir "$build_dir" "$work/debs"
+"$source_dir/scripts/package.sh" --build-dir "$build_dir" "$work/debs" 2>"$work/package.err" ||
+  { cat "$work/package.err"; fail "package.sh"; }
+cat "$work/package.err" >&2
 game_deb=$(ls "$work"/debs/kestrova_1.0.2_*.deb)
 server_deb=$(ls "$work"/debs/kestrova-server_1.0.2_*.deb)
+# Packages that name this machine as the maker's site get one line saying so.
+homepage=$(dpkg-deb -f "$game_deb" Homepage)
+if [[ $homepage =~ ^http://(localhost|127\.[0-9.]+|\[::1\])[:/] ]]; then
+  [ "$(grep -c "warning: no server host given: the packages name $homepage" "$work/package.err")" -eq 1 ] ||
+    fail "package.sh did not warn once that the packages name $homepage"
+else
+  ! grep -q warning "$work/package.err" || fail "package.sh warned about the homepage $homepage"
+fi
 
 step "dependencies from the libraries linked"
 game_depends=$(dpkg-deb -f "$game_deb" Depends)
