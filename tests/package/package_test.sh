@@ -3,9 +3,12 @@
 # BUILD_DIR, checked by lintian, unpacked into a scratch root, their desktop
 # entry, metainfo, icon and service checked with the tools distributions use,
 # then the server run from there on loopback and the game under a virtual
-# display. The game runs as a user who cannot write its installed folder, so
-# its settings and tally must land in the per-user data folder; its request
-# for the high-score list must go to SERVER_HOST, the host it was built with.
+# display. The server package is also installed, removed and installed again
+# with dpkg into a scratch root, its maintainer scripts run against it. The
+# game runs as the test's user (root in CI) with its installed folder
+# writable, and still its settings and tally must land in the per-user data
+# folder; its request for the high-score list must go to SERVER_HOST, the
+# host it was built with.
 #   package_test.sh SOURCE_DIR BUILD_DIR SERVER_HOST
 set -euo pipefail
 
@@ -92,6 +95,17 @@ done
 step "lintian"
 lintian --fail-on error,warning --display-info --tag-display-limit 0 "$game_deb" "$server_deb" ||
   fail "lintian found errors or warnings"
+# One override, for the settings file that is root's alone; no other slips in.
+overrides=$(dpkg-deb --fsys-tarfile "$server_deb" | tar -xO ./usr/share/lintian/overrides/kestrova-server | grep -v '^#')
+[ "$overrides" = "kestrova-server: non-standard-file-perm 0600 != 0644 [etc/kestrova-server.conf]" ] ||
+  fail "lintian overrides other than the settings file's permissions: $overrides"
+! dpkg-deb -c "$game_deb" | grep -q lintian || fail "the game overrides lintian"
+
+step "the settings file"
+[ "$(dpkg-deb -I "$server_deb" conffiles)" = /etc/kestrova-server.conf ] ||
+  fail "/etc/kestrova-server.conf is not the server package's conffile"
+[[ $(dpkg-deb -c "$server_deb") == *$'\n-rw------- root/root '*' ./etc/kestrova-server.conf'* ]] ||
+  fail "/etc/kestrova-server.conf is not 0600 root:root in the package"
 
 step "unpacking"
 root=$work/root
@@ -141,9 +155,118 @@ awk -v d="$difference" 'BEGIN { exit !(d < 0.03) }' || fail "the SVG icon does n
 
 step "the service"
 unit=$root/lib/systemd/system/kestrova-server.service
-grep -qx 'ExecStart=/usr/sbin/kestrova-server --config /etc/kestrova-server.conf' "$unit" || fail "ExecStart"
+# The settings reach the dynamic user as a credential, read from root's file.
+grep -qx 'LoadCredential=kestrova-server.conf:/etc/kestrova-server.conf' "$unit" || fail "LoadCredential"
+grep -qx 'ExecStart=/usr/sbin/kestrova-server --config %d/kestrova-server.conf' "$unit" || fail "ExecStart"
+grep -qx 'DynamicUser=yes' "$unit" || fail "DynamicUser"
 systemd-analyze security --offline=yes --threshold=49 "$unit" | tail -n 1 | tee "$work/exposure"
 grep -Eq ' (OK|SAFE|PERFECT) ' "$work/exposure" || fail "the service's exposure is not OK or better"
+# 1.1 when the settings became a credential: no worse than that.
+awk '{ for (i = 1; i < NF; i++) if ($i ~ /^[0-9.]+$/) exposure = $i } END { exit !(exposure != "" && exposure <= 1.1) }' \
+  "$work/exposure" || fail "the service's exposure rose above 1.1"
+
+step "the server package removed and installed again"
+# dpkg installs into a scratch root of its own and runs the maintainer scripts
+# outside a chroot with DPKG_ROOT set, which deb-systemd-helper honours; a
+# policy-rc.d in that root refuses every start there, should a script ignore
+# DPKG_ROOT. The libraries the package depends on are not in that root.
+droot=$work/dpkg-root
+mkdir -p "$droot/var/lib/dpkg/info" "$droot/var/lib/dpkg/updates" "$droot/usr/sbin"
+touch "$droot/var/lib/dpkg/status" "$droot/var/lib/dpkg/available"
+printf '#!/bin/sh\nexit 101\n' >"$droot/usr/sbin/policy-rc.d"
+chmod 755 "$droot/usr/sbin/policy-rc.d"
+in_root() {
+  fakeroot=()
+  [ "$(id -u)" -eq 0 ] || fakeroot=(fakeroot)
+  "${fakeroot[@]}" dpkg --root="$droot" --log=/dev/null --force-script-chrootless --force-depends \
+    --force-not-root "$@" >"$work/dpkg.log" 2>&1 || { cat "$work/dpkg.log"; fail "dpkg $*"; }
+  # Nothing but the missing libraries may be complained of.
+  ! grep -v -e 'depends on' -e 'is not installed' -e 'dependency problems' -e 'not empty so not removed' \
+    "$work/dpkg.log" | grep -Eiq 'error|warning|fail' || { cat "$work/dpkg.log"; fail "dpkg $* complained"; }
+}
+wants=$droot/etc/systemd/system/multi-user.target.wants/kestrova-server.service
+mask=$droot/etc/systemd/system/kestrova-server.service
+enabled() { [ "$(readlink "$wants")" = /lib/systemd/system/kestrova-server.service ]; }
+masked() { [ "$(readlink "$mask")" = /dev/null ]; }
+in_root --install "$server_deb"
+enabled || fail "a first install did not enable the service"
+! masked || fail "a first install left the service masked"
+owner=""
+[ "$(id -u)" -ne 0 ] || owner=" root:root" # fakeroot's owners end with it
+[ "$(stat -c '%a %U:%G' "$droot/etc/kestrova-server.conf")" = "600${owner:- $(id -un):$(id -gn)}" ] ||
+  fail "the installed settings file is $(stat -c '%a %U:%G' "$droot/etc/kestrova-server.conf")"
+in_root --remove kestrova-server
+masked || fail "a remove did not mask the service, whose links stay"
+[ -f "$droot/etc/kestrova-server.conf" ] || fail "a remove took the settings file"
+in_root --install "$server_deb"
+enabled || fail "the install after a remove did not enable the service"
+! masked || fail "the install after a remove left the service masked"
+# An administrator's choices outlive a remove and an install again: a service
+# disabled stays disabled, and a mask of their own stays.
+SYSTEMD_LOG_LEVEL=err systemctl --root="$droot" --quiet disable kestrova-server.service
+in_root --remove kestrova-server
+in_root --install "$server_deb"
+! enabled || fail "the install after a remove enabled a service the administrator had disabled"
+! masked || fail "the install after a remove left the service masked"
+SYSTEMD_LOG_LEVEL=err systemctl --root="$droot" --quiet enable kestrova-server.service
+SYSTEMD_LOG_LEVEL=err systemctl --root="$droot" --quiet mask kestrova-server.service
+in_root --remove kestrova-server
+in_root --install "$server_deb"
+masked || fail "the install after a remove lifted the administrator's mask"
+rm "$mask"
+# A settings file an earlier package left readable by everyone, and dpkg
+# keeps because the administrator changed it, is closed to others.
+echo 'listen = 127.0.0.1:8081' >>"$droot/etc/kestrova-server.conf"
+chmod 644 "$droot/etc/kestrova-server.conf"
+in_root --remove kestrova-server
+in_root --install "$server_deb"
+[ "$(stat -c '%a' "$droot/etc/kestrova-server.conf")" = 640 ] ||
+  fail "the install left the settings file $(stat -c '%a' "$droot/etc/kestrova-server.conf")"
+grep -qx 'listen = 127.0.0.1:8081' "$droot/etc/kestrova-server.conf" || fail "the install lost the administrator's settings"
+in_root --purge kestrova-server
+[ ! -e "$droot/etc/kestrova-server.conf" ] || fail "a purge left the settings file"
+leftovers=$(find "$droot/etc/systemd" "$droot/var/lib/systemd" -name 'kestrova-server*' 2>/dev/null)
+[ -z "$leftovers" ] || fail "a purge left $leftovers"
+
+step "the server package's start where systemd runs"
+# Where systemd runs, the scripts start the service; that cannot happen here,
+# so the packaged postinst runs in a mount namespace of its own where
+# /run/systemd/system exists, with the helpers it calls replaced by ones that
+# note their arguments and fail when told to.
+if unshare --mount --fork true 2>/dev/null; then
+  scripts=$work/control
+  dpkg-deb -e "$server_deb" "$scripts"
+  stubs=$work/stubs
+  mkdir -p "$stubs"
+  for helper in systemctl deb-systemd-helper deb-systemd-invoke; do
+    printf '#!/bin/sh\necho "%s $*" >>"$STUB_LOG"\n[ "$*" != "$STUB_FAIL" ]\n' "$helper" >"$stubs/$helper"
+    chmod 755 "$stubs/$helper"
+  done
+  postinst() {
+    : >"$work/calls"
+    STUB_LOG=$work/calls STUB_FAIL=$1 PATH="$stubs:$PATH" unshare --mount --fork sh -c \
+      'mount -t tmpfs tmpfs /run && mkdir -p /run/systemd/system && exec sh "$0" "$@"' \
+      "$scripts/postinst" configure "${@:2}"
+  }
+  postinst - 1.0.2 2>"$work/postinst.err" || { cat "$work/postinst.err"; fail "postinst configure 1.0.2"; }
+  cat "$work/calls"
+  # An install after a remove: unmasked, enabled, and restarted, which starts
+  # it (try-restart would leave it stopped).
+  [ "$(tr '\n' '|' <"$work/calls")" = "deb-systemd-helper unmask kestrova-server.service|deb-systemd-helper --quiet was-enabled kestrova-server.service|deb-systemd-helper enable kestrova-server.service|systemctl --system daemon-reload|deb-systemd-invoke restart kestrova-server.service|" ] ||
+    fail "postinst configure 1.0.2 did not unmask, enable and restart"
+  postinst - || fail "postinst configure"
+  tail -n 1 "$work/calls" | grep -qx 'deb-systemd-invoke start kestrova-server.service' || fail "a first install did not start"
+  # A start that fails fails the configuration, saying so.
+  status=0
+  postinst "start kestrova-server.service" 2>"$work/postinst.err" || status=$?
+  [ "$status" -ne 0 ] || fail "postinst hid a failed start"
+  grep -q 'kestrova-server: the service did not start' "$work/postinst.err" || fail "postinst did not say the start failed"
+  status=0
+  postinst "unmask kestrova-server.service" 2>/dev/null || status=$?
+  [ "$status" -ne 0 ] || fail "postinst hid a failed unmask"
+else
+  echo "SKIP: no mount namespace here for the start"
+fi
 
 step "the server from the unpacked root"
 # The installed settings file, with what a test must not touch overridden.
