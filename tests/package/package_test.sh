@@ -81,16 +81,16 @@ echo "kestrova-server: $server_depends"
 for lib in libqt6widgets6 libqt6multimedia6 libcurl4 libc6; do
   [[ $game_depends == *"$lib "* ]] || fail "kestrova does not depend on $lib"
 done
+for lib in libsqlite3-0 libpq5 libcpp-httplib libc6; do
+  [[ $server_depends == *"$lib"* ]] || fail "kestrova-server does not depend on $lib"
+done
+[[ $server_depends != *libqt6* ]] || fail "kestrova-server depends on Qt"
 # The transfer program's options need libcurl 7.85, more than the scan finds.
 [[ $game_depends == *"libcurl4 (>= 7.85.0)"* ]] || fail "kestrova does not depend on libcurl4 (>= 7.85.0)"
 for depends in "$game_depends" "$server_depends"; do
   twice=$(tr ',' '\n' <<<"$depends" | awk '{ print $1 }' | sort | uniq -d)
   [ -z "$twice" ] || fail "a package named twice in Depends: $twice"
 done
-for lib in libsqlite3-0 libpq5 libcpp-httplib libc6; do
-  [[ $server_depends == *"$lib"* ]] || fail "kestrova-server does not depend on $lib"
-done
-[[ $server_depends != *libqt6* ]] || fail "kestrova-server depends on Qt"
 
 step "lintian"
 lintian --fail-on error,warning --display-info --tag-display-limit 0 "$game_deb" "$server_deb" ||
