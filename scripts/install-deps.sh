@@ -14,7 +14,7 @@ packages=(
   libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
   nginx
   fonts-liberation2 fonts-dejavu-core
-  dpkg-dev file lintian desktop-file-utils appstream systemd librsvg2-bin
+  dpkg-dev file lintian desktop-file-utils appstream systemd librsvg2-bin fakeroot
 )
 
 missing=()
