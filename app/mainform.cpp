@@ -1062,17 +1062,14 @@ void Tmain::showClearedPanel(const std::string& title, const std::string& scoreT
     panel_cleared->raise();
 }
 
-// Played with the generator set to the number for its shuffle only: the run's
-// own sequence then goes on as if this deal had not been drawn from it.
 void Tmain::SelectDeal1Click()
 {
     const std::optional<std::uint32_t> number = askDeal_();
     if (!number)
         return;
-    const std::uint32_t ongoing = random_.state();
-    random_.setState(*number);
-    button_startClick();
-    random_.setState(ongoing);
+    game_.startDeal(*number);
+    showBoard();
+    saveTally();
 }
 
 void Tmain::Hint1Click()

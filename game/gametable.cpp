@@ -2,21 +2,11 @@
 
 #include "game/gamehost.h"
 #include "game/random.h"
+#include "game/rules.h"
 
 #include <algorithm>
 
 namespace kestrova {
-
-namespace {
-
-constexpr int kUndoPenalty = 3;
-constexpr int kPeakTopBonus = 20;
-constexpr int kDiscardPosition = 29;     // deck position of the first discard
-constexpr int kLastStockPosition = 52;
-
-bool isPeakTop(int slot) { return slot >= 1 && slot <= 3; }
-
-} // namespace
 
 GameTable::GameTable(Random& random, GameHost& host)
     : random_(random), host_(host), covers_(initialCovers())
@@ -46,8 +36,7 @@ void GameTable::button_startClick()
     resetForNewGame();
     dealNumber_ = random_.state();
     shufflecards();
-    host_.playsounds("startgame");
-    host_.showGreeting("Good Luck " + host_.playerName());
+    greet();
 }
 
 void GameTable::startWithDeck(const Deck& deck)
@@ -56,6 +45,20 @@ void GameTable::startWithDeck(const Deck& deck)
     dealNumber_.reset();
     deck_ = deck;
     deal();
+    greet();
+}
+
+void GameTable::startDeal(std::uint32_t dealNumber)
+{
+    resetForNewGame();
+    dealNumber_ = dealNumber;
+    deck_ = deckOfDeal(dealNumber);
+    deal();
+    greet();
+}
+
+void GameTable::greet()
+{
     host_.playsounds("startgame");
     host_.showGreeting("Good Luck " + host_.playerName());
 }
@@ -78,17 +81,9 @@ void GameTable::resetForNewGame()
     undoMenuEnabled_ = false;
 }
 
-// Each value goes to a uniformly chosen empty position, by rejection.
 void GameTable::shufflecards()
 {
-    deck_.fill(0);
-    for (int value = 1; value <= kCardCount; ++value) {
-        int position;
-        do {
-            position = random_.draw(kCardCount) + 1;
-        } while (deck_[position] != 0);
-        deck_[position] = value;
-    }
+    deck_ = shuffledDeck(random_);
     deal();
 }
 
@@ -100,8 +95,8 @@ void GameTable::deal()
         slots_[slot].value = deck_[dealpos_];
         slots_[slot].faceUp = dealpos_ >= kFirstBaseSlot;
     }
-    dealpos_ = kDiscardPosition;
-    discard_ = deck_[kDiscardPosition];
+    dealpos_ = kFirstDiscardPosition;
+    discard_ = deck_[kFirstDiscardPosition];
     stockShowsBack_ = true;
 }
 
@@ -188,9 +183,7 @@ bool GameTable::checkforover()
 
     gameon_ = false;
     flipall();
-    // Past two clicks on the empty stock the formula turns negative; the bonus
-    // simply runs out at 0 instead of taking points away under a "+".
-    const int bonus = std::max(0, 5 * (kLastStockPosition + 1 - dealpos_));
+    const int bonus = endBonus(dealpos_);
     score_ += bonus;
     bonusText_ = "+" + std::to_string(bonus);
     showScore();

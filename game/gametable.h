@@ -3,6 +3,7 @@
 #pragma once
 
 #include "game/card.h"
+#include "game/deal.h"
 #include "game/journalrecord.h"
 #include "game/tableau.h"
 
@@ -17,9 +18,6 @@ namespace kestrova {
 class GameHost;
 class Random;
 
-// Deck positions 1..52; element 0 is unused.
-using Deck = std::array<int, kCardCount + 1>;
-
 class GameTable {
 public:
     GameTable(Random& random, GameHost& host);
@@ -29,6 +27,9 @@ public:
     // The same start with a deck in a known order instead of a shuffled one,
     // for tests and replays.
     void startWithDeck(const Deck& deck);
+    // START GAME with the deal of this number; the shared generator does not
+    // move, so the run's own sequence of deals goes on as before.
+    void startDeal(std::uint32_t dealNumber);
     void card_19Click(int slot);
     void image_stockClick();
     void button_undoClick();
@@ -68,6 +69,7 @@ private:
     void shufflecards();
     void resetForNewGame();
     void deal();
+    void greet();
     void savestatus();
     bool checkforover();
     void flipall();

@@ -2,6 +2,7 @@
 
 #include "game/card.h"
 #include "game/gametable.h"
+#include "game/position.h"
 #include "game/random.h"
 #include "game/tableau.h"
 #include "support/decks.h"
@@ -249,6 +250,28 @@ TEST(Deal, RestartInTheMiddleOfAGame)
     const std::string dealt = game.currentRecord();
     game.button_undoClick();
     EXPECT_EQ(game.currentRecord(), dealt);
+}
+
+// The number the board shows stands for its deck wherever the deck is made
+// again: by the solver's positions, and by "Select Deal...", which must not
+// move the generator the run's own deals come from.
+TEST(Deal, ADealNumberGivesTheDeckStartGameDealt)
+{
+    for (std::uint32_t number : {0u, 1u, 777u, 1404447408u, 4294967295u}) {
+        Random random(number);
+        RecordingGameHost host;
+        GameTable started(random, host);
+        started.button_startClick();
+        EXPECT_TRUE(Position::of(started) == Position::dealtFromState(number)) << number;
+
+        Random shared(31337);
+        GameTable selected(shared, host);
+        selected.startDeal(number);
+        EXPECT_EQ(shared.state(), 31337u) << number;
+        EXPECT_TRUE(Position::of(selected) == Position::of(started)) << number;
+        EXPECT_EQ(selected.dealNumber(), std::optional<std::uint32_t>(number));
+        EXPECT_EQ(host.greeting, "Good Luck Guest");
+    }
 }
 
 } // namespace
