@@ -130,6 +130,7 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> abo
                                 WindowSource<Thighscore> highscore)
 {
     tallylist_ = tallylist;
+    game_.setTally(tallylist ? &tallylist->model() : nullptr);
     about_ = std::move(about);
     help_ = std::move(help);
     highscore_ = std::move(highscore);
@@ -995,36 +996,6 @@ void Tmain::playsounds(std::string_view name)
 {
     if (playsSounds())
         sounds_.play(name);
-}
-
-void Tmain::addtomineincrease(int column)
-{
-    if (tallylist_)
-        tallylist_->addtomineincrease(column);
-}
-
-void Tmain::checkforhigher(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->checkforhigher(column, value);
-}
-
-void Tmain::checkscore(int score, const std::string& name)
-{
-    if (tallylist_)
-        tallylist_->checkscore(score, name);
-}
-
-void Tmain::checkforlower(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->checkforlower(column, value);
-}
-
-void Tmain::addtomineadd(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->addtomineadd(column, value);
 }
 
 std::string Tmain::playerName() const

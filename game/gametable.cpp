@@ -1,6 +1,7 @@
 #include "game/gametable.h"
 
 #include "game/gamehost.h"
+#include "game/gametally.h"
 #include "game/random.h"
 #include "game/rules.h"
 
@@ -8,9 +9,29 @@
 
 namespace kestrova {
 
-GameTable::GameTable(Random& random, GameHost& host)
-    : random_(random), host_(host), covers_(initialCovers())
+namespace {
+
+// Where the reports go when nobody keeps statistics.
+class NoTally final : public GameTally {
+public:
+    void addtomineincrease(TallyColumn) override {}
+    void checkforhigher(TallyColumn, int) override {}
+    bool checkscore(int, const std::string&) override { return false; }
+    void checkforlower(TallyColumn, int) override {}
+    void addtomineadd(TallyColumn, int) override {}
+};
+
+} // namespace
+
+GameTable::GameTable(Random& random, GameHost& host, GameTally* tally)
+    : random_(random), host_(host), tally_(tally), covers_(initialCovers())
 {
+}
+
+GameTally& GameTable::tally() const
+{
+    static NoTally nobody;
+    return tally_ ? *tally_ : nobody;
 }
 
 bool GameTable::isFree(int slot) const
@@ -66,7 +87,7 @@ void GameTable::greet()
 void GameTable::resetForNewGame()
 {
     host_.hideOverlayPanels();
-    host_.addtomineincrease(TotalGames);
+    tally().addtomineincrease(TotalGames);
     gameon_ = true;
     chain_ = 0;
     drawcount_ = 0;
@@ -114,7 +135,7 @@ void GameTable::card_19Click(int slot)
 
     savestatus();
     ++chain_;
-    host_.checkforhigher(LongestChain, chain_);
+    tally().checkforhigher(LongestChain, chain_);
     drawcount_ = 0;
     const int gain = isPeakTop(slot) ? chain_ + kPeakTopBonus : chain_;
     score_ += gain;
@@ -188,10 +209,10 @@ bool GameTable::checkforover()
     bonusText_ = "+" + std::to_string(bonus);
     showScore();
 
-    host_.addtomineincrease(GamesCleared);
-    host_.checkscore(score_, host_.playerName());
-    host_.checkforlower(LowestWinningScore, score_);
-    host_.addtomineadd(RunningTotal, score_);
+    tally().addtomineincrease(GamesCleared);
+    tally().checkscore(score_, host_.playerName());
+    tally().checkforlower(LowestWinningScore, score_);
+    tally().addtomineadd(RunningTotal, score_);
     host_.showClearedPanel("You Cleared The Board!", "Your " + scoreText_);
 
     switch (random_.draw(3)) {

@@ -16,11 +16,14 @@
 namespace kestrova {
 
 class GameHost;
+class GameTally;
 class Random;
 
 class GameTable {
 public:
-    GameTable(Random& random, GameHost& host);
+    // `tally`, when given, hears every change to the player's statistics.
+    GameTable(Random& random, GameHost& host, GameTally* tally = nullptr);
+    void setTally(GameTally* tally) { tally_ = tally; }
 
     // Input handlers, named after the controls that trigger them.
     void button_startClick();
@@ -78,9 +81,11 @@ private:
     JournalRecord snapshot() const;
     void showScore();
     void showCardsLeft();
+    GameTally& tally() const;
 
     Random& random_;
     GameHost& host_;
+    GameTally* tally_;
 
     Deck deck_{};
     std::optional<std::uint32_t> dealNumber_;
