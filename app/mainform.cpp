@@ -130,6 +130,7 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> abo
                                 WindowSource<Thighscore> highscore)
 {
     tallylist_ = tallylist;
+    game_.setTally(tallylist ? &tallylist->model() : nullptr);
     about_ = std::move(about);
     help_ = std::move(help);
     highscore_ = std::move(highscore);
@@ -997,36 +998,6 @@ void Tmain::playsounds(std::string_view name)
         sounds_.play(name);
 }
 
-void Tmain::addtomineincrease(int column)
-{
-    if (tallylist_)
-        tallylist_->addtomineincrease(column);
-}
-
-void Tmain::checkforhigher(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->checkforhigher(column, value);
-}
-
-void Tmain::checkscore(int score, const std::string& name)
-{
-    if (tallylist_)
-        tallylist_->checkscore(score, name);
-}
-
-void Tmain::checkforlower(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->checkforlower(column, value);
-}
-
-void Tmain::addtomineadd(int column, int value)
-{
-    if (tallylist_)
-        tallylist_->addtomineadd(column, value);
-}
-
 std::string Tmain::playerName() const
 {
     return edit_name->text().toStdString();
@@ -1062,17 +1033,14 @@ void Tmain::showClearedPanel(const std::string& title, const std::string& scoreT
     panel_cleared->raise();
 }
 
-// Played with the generator set to the number for its shuffle only: the run's
-// own sequence then goes on as if this deal had not been drawn from it.
 void Tmain::SelectDeal1Click()
 {
     const std::optional<std::uint32_t> number = askDeal_();
     if (!number)
         return;
-    const std::uint32_t ongoing = random_.state();
-    random_.setState(*number);
-    button_startClick();
-    random_.setState(ongoing);
+    game_.startDeal(*number);
+    showBoard();
+    saveTally();
 }
 
 void Tmain::Hint1Click()

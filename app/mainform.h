@@ -107,11 +107,6 @@ public:
 
     // GameHost
     void playsounds(std::string_view name) override;
-    void addtomineincrease(int column) override;
-    void checkforhigher(int column, int value) override;
-    void checkscore(int score, const std::string& name) override;
-    void checkforlower(int column, int value) override;
-    void addtomineadd(int column, int value) override;
     std::string playerName() const override;
     void showGreeting(const std::string& text) override;
     void hideOverlayPanels() override;

@@ -2,8 +2,6 @@
 // it for real; tests and the headless driver implement it with recorders.
 #pragma once
 
-#include "tally/tallycolumn.h"
-
 #include <string>
 #include <string_view>
 
@@ -15,14 +13,6 @@ public:
 
     // Sounds, by their lower-case names.
     virtual void playsounds(std::string_view name) = 0;
-
-    // The player's statistics, in the order the game reports them; `column`
-    // is a TallyColumn.
-    virtual void addtomineincrease(int column) = 0;
-    virtual void checkforhigher(int column, int value) = 0;
-    virtual void checkscore(int score, const std::string& name) = 0;
-    virtual void checkforlower(int column, int value) = 0;
-    virtual void addtomineadd(int column, int value) = 0;
 
     // The current player name, read at the moment of use.
     virtual std::string playerName() const = 0;

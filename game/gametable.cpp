@@ -1,7 +1,9 @@
 #include "game/gametable.h"
 
 #include "game/gamehost.h"
+#include "game/gametally.h"
 #include "game/random.h"
+#include "game/rules.h"
 
 #include <algorithm>
 
@@ -9,18 +11,27 @@ namespace kestrova {
 
 namespace {
 
-constexpr int kUndoPenalty = 3;
-constexpr int kPeakTopBonus = 20;
-constexpr int kDiscardPosition = 29;     // deck position of the first discard
-constexpr int kLastStockPosition = 52;
-
-bool isPeakTop(int slot) { return slot >= 1 && slot <= 3; }
+// Where the reports go when nobody keeps statistics.
+class NoTally final : public GameTally {
+public:
+    void addtomineincrease(TallyColumn) override {}
+    void checkforhigher(TallyColumn, int) override {}
+    bool checkscore(int, const std::string&) override { return false; }
+    void checkforlower(TallyColumn, int) override {}
+    void addtomineadd(TallyColumn, int) override {}
+};
 
 } // namespace
 
-GameTable::GameTable(Random& random, GameHost& host)
-    : random_(random), host_(host), covers_(initialCovers())
+GameTable::GameTable(Random& random, GameHost& host, GameTally* tally)
+    : random_(random), host_(host), tally_(tally), covers_(initialCovers())
 {
+}
+
+GameTally& GameTable::tally() const
+{
+    static NoTally nobody;
+    return tally_ ? *tally_ : nobody;
 }
 
 bool GameTable::isFree(int slot) const
@@ -46,8 +57,7 @@ void GameTable::button_startClick()
     resetForNewGame();
     dealNumber_ = random_.state();
     shufflecards();
-    host_.playsounds("startgame");
-    host_.showGreeting("Good Luck " + host_.playerName());
+    greet();
 }
 
 void GameTable::startWithDeck(const Deck& deck)
@@ -56,6 +66,20 @@ void GameTable::startWithDeck(const Deck& deck)
     dealNumber_.reset();
     deck_ = deck;
     deal();
+    greet();
+}
+
+void GameTable::startDeal(std::uint32_t dealNumber)
+{
+    resetForNewGame();
+    dealNumber_ = dealNumber;
+    deck_ = deckOfDeal(dealNumber);
+    deal();
+    greet();
+}
+
+void GameTable::greet()
+{
     host_.playsounds("startgame");
     host_.showGreeting("Good Luck " + host_.playerName());
 }
@@ -63,7 +87,7 @@ void GameTable::startWithDeck(const Deck& deck)
 void GameTable::resetForNewGame()
 {
     host_.hideOverlayPanels();
-    host_.addtomineincrease(TotalGames);
+    tally().addtomineincrease(TotalGames);
     gameon_ = true;
     chain_ = 0;
     drawcount_ = 0;
@@ -78,17 +102,9 @@ void GameTable::resetForNewGame()
     undoMenuEnabled_ = false;
 }
 
-// Each value goes to a uniformly chosen empty position, by rejection.
 void GameTable::shufflecards()
 {
-    deck_.fill(0);
-    for (int value = 1; value <= kCardCount; ++value) {
-        int position;
-        do {
-            position = random_.draw(kCardCount) + 1;
-        } while (deck_[position] != 0);
-        deck_[position] = value;
-    }
+    deck_ = shuffledDeck(random_);
     deal();
 }
 
@@ -100,8 +116,8 @@ void GameTable::deal()
         slots_[slot].value = deck_[dealpos_];
         slots_[slot].faceUp = dealpos_ >= kFirstBaseSlot;
     }
-    dealpos_ = kDiscardPosition;
-    discard_ = deck_[kDiscardPosition];
+    dealpos_ = kFirstDiscardPosition;
+    discard_ = deck_[kFirstDiscardPosition];
     stockShowsBack_ = true;
 }
 
@@ -119,7 +135,7 @@ void GameTable::card_19Click(int slot)
 
     savestatus();
     ++chain_;
-    host_.checkforhigher(LongestChain, chain_);
+    tally().checkforhigher(LongestChain, chain_);
     drawcount_ = 0;
     const int gain = isPeakTop(slot) ? chain_ + kPeakTopBonus : chain_;
     score_ += gain;
@@ -188,17 +204,15 @@ bool GameTable::checkforover()
 
     gameon_ = false;
     flipall();
-    // Past two clicks on the empty stock the formula turns negative; the bonus
-    // simply runs out at 0 instead of taking points away under a "+".
-    const int bonus = std::max(0, 5 * (kLastStockPosition + 1 - dealpos_));
+    const int bonus = endBonus(dealpos_);
     score_ += bonus;
     bonusText_ = "+" + std::to_string(bonus);
     showScore();
 
-    host_.addtomineincrease(GamesCleared);
-    host_.checkscore(score_, host_.playerName());
-    host_.checkforlower(LowestWinningScore, score_);
-    host_.addtomineadd(RunningTotal, score_);
+    tally().addtomineincrease(GamesCleared);
+    tally().checkscore(score_, host_.playerName());
+    tally().checkforlower(LowestWinningScore, score_);
+    tally().addtomineadd(RunningTotal, score_);
     host_.showClearedPanel("You Cleared The Board!", "Your " + scoreText_);
 
     switch (random_.draw(3)) {

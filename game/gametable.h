@@ -3,6 +3,7 @@
 #pragma once
 
 #include "game/card.h"
+#include "game/deal.h"
 #include "game/journalrecord.h"
 #include "game/tableau.h"
 
@@ -15,20 +16,23 @@
 namespace kestrova {
 
 class GameHost;
+class GameTally;
 class Random;
-
-// Deck positions 1..52; element 0 is unused.
-using Deck = std::array<int, kCardCount + 1>;
 
 class GameTable {
 public:
-    GameTable(Random& random, GameHost& host);
+    // `tally`, when given, hears every change to the player's statistics.
+    GameTable(Random& random, GameHost& host, GameTally* tally = nullptr);
+    void setTally(GameTally* tally) { tally_ = tally; }
 
     // Input handlers, named after the controls that trigger them.
     void button_startClick();
     // The same start with a deck in a known order instead of a shuffled one,
     // for tests and replays.
     void startWithDeck(const Deck& deck);
+    // START GAME with the deal of this number; the shared generator does not
+    // move, so the run's own sequence of deals goes on as before.
+    void startDeal(std::uint32_t dealNumber);
     void card_19Click(int slot);
     void image_stockClick();
     void button_undoClick();
@@ -68,6 +72,7 @@ private:
     void shufflecards();
     void resetForNewGame();
     void deal();
+    void greet();
     void savestatus();
     bool checkforover();
     void flipall();
@@ -76,9 +81,11 @@ private:
     JournalRecord snapshot() const;
     void showScore();
     void showCardsLeft();
+    GameTally& tally() const;
 
     Random& random_;
     GameHost& host_;
+    GameTally* tally_;
 
     Deck deck_{};
     std::optional<std::uint32_t> dealNumber_;

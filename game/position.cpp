@@ -1,7 +1,6 @@
 #include "game/position.h"
 
-#include "game/random.h"
-#include "game/silentgamehost.h"
+#include "game/deal.h"
 
 namespace kestrova {
 
@@ -15,11 +14,7 @@ Position Position::dealt(const Deck& deck)
 
 Position Position::dealtFromState(std::uint32_t generatorState)
 {
-    Random random(generatorState);
-    SilentGameHost host;
-    GameTable table(random, host);
-    table.button_startClick();
-    return *of(table);
+    return dealt(deckOfDeal(generatorState));
 }
 
 std::optional<Position> Position::of(const GameTable& table)

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "game/gametable.h"
+#include "game/rules.h"
 
 #include <cstdint>
 #include <optional>
@@ -16,7 +17,7 @@ constexpr std::uint32_t slotBit(int slot) { return 1u << (slot - 1); }
 struct Position {
     Deck deck{};
     std::uint32_t cleared = 0;   // slotBit(s) set once slot s has been played away
-    int dealpos = 29;
+    int dealpos = kFirstDiscardPosition;
     int discard = 0;
     int chain = 0;
     int drawcount = 0;

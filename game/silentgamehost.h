@@ -9,11 +9,6 @@ namespace kestrova {
 class SilentGameHost : public GameHost {
 public:
     void playsounds(std::string_view) override {}
-    void addtomineincrease(int) override {}
-    void checkforhigher(int, int) override {}
-    void checkscore(int, const std::string&) override {}
-    void checkforlower(int, int) override {}
-    void addtomineadd(int, int) override {}
     std::string playerName() const override { return {}; }
     void showGreeting(const std::string&) override {}
     void hideOverlayPanels() override {}

@@ -1,6 +1,7 @@
 #include "game/solver.h"
 
 #include "game/card.h"
+#include "game/rules.h"
 #include "game/tableau.h"
 
 #include <algorithm>
@@ -28,12 +29,9 @@ namespace kestrova {
 
 namespace {
 
-constexpr int kFirstDiscardPosition = 29;
-constexpr int kLastStockPosition = 52;
 constexpr int kBoundaryLevels = kLastStockPosition - kFirstDiscardPosition + 1;
 constexpr int kRootLevel = kBoundaryLevels;
 constexpr std::uint32_t kPeakTops = slotBit(1) | slotBit(2) | slotBit(3);
-constexpr int kPeakTopBonus = 20;
 constexpr std::array<int, 8> kPeakTopsAmong{0, 1, 1, 2, 1, 2, 2, 3};   // by the bits of slots 1-3
 constexpr int kNoLine = std::numeric_limits<int>::min() / 2;
 constexpr std::int16_t kNoPlay = std::numeric_limits<std::int16_t>::min();
@@ -48,11 +46,6 @@ constexpr std::uint8_t kAfterDrawWins = 8;
 constexpr std::uint8_t kRunAtOnceBest = 16;   // afterDrawBest == openingBest
 
 struct Cancelled {};
-
-int endBonus(int dealpos)
-{
-    return dealpos > kLastStockPosition ? 0 : 5 * (kLastStockPosition + 1 - dealpos);
-}
 
 std::uint64_t runKey(int set, int lastSlot)
 {

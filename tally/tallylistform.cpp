@@ -91,6 +91,7 @@ Ttallylist::Ttallylist(const QPixmap& backgroundPicture, std::filesystem::path t
     }
     loadtally();
     model_.onChanged = [this] { showTally(); };
+    model_.today = [] { return localShortDate().toStdString(); };
 }
 
 Ttallylist::~Ttallylist()
@@ -165,31 +166,6 @@ void Ttallylist::showTally()
             setLook(label, model_.isHighlighted(rank), model_.isBold(rank));
         labels.high->adjustSize();
     }
-}
-
-void Ttallylist::addtomineincrease(int column)
-{
-    model_.addtomineincrease(column);
-}
-
-void Ttallylist::checkforhigher(int column, int value)
-{
-    model_.checkforhigher(column, value);
-}
-
-bool Ttallylist::checkscore(int score, const std::string& name)
-{
-    return model_.checkscore(score, name, localShortDate().toStdString());
-}
-
-void Ttallylist::checkforlower(int column, int value)
-{
-    model_.checkforlower(column, value);
-}
-
-void Ttallylist::addtomineadd(int column, int value)
-{
-    model_.addtomineadd(column, value);
 }
 
 void Ttallylist::button_doneClick()

@@ -39,13 +39,6 @@ public:
 
     TallyModel& model() { return model_; }
 
-    // The game's reports.
-    void addtomineincrease(int column);
-    void checkforhigher(int column, int value);
-    bool checkscore(int score, const std::string& name);
-    void checkforlower(int column, int value);
-    void addtomineadd(int column, int value);
-
     // Buttons.
     void button_doneClick();
     void button_resetClick();

@@ -77,7 +77,7 @@ int TallyModel::addit(int column, int row)
     return sum;
 }
 
-void TallyModel::addtomineincrease(int column)
+void TallyModel::addtomineincrease(TallyColumn column)
 {
     increment(column, 0);
     showCounter(column, cellText(column, 0));
@@ -86,7 +86,7 @@ void TallyModel::addtomineincrease(int column)
     changed();
 }
 
-void TallyModel::addtomineadd(int column, int value)
+void TallyModel::addtomineadd(TallyColumn column, int value)
 {
     if (cellText(column, 0).empty())
         putCell(column, 0, "0");
@@ -104,7 +104,7 @@ void TallyModel::addtomineset(int column, std::string_view text)
     changed();
 }
 
-void TallyModel::checkforhigher(int column, int value)
+void TallyModel::checkforhigher(TallyColumn column, int value)
 {
     if (value > cellInteger(cellText(column, 0)).value_or(0)) {
         putCell(column, 0, std::to_string(value));
@@ -113,13 +113,18 @@ void TallyModel::checkforhigher(int column, int value)
     }
 }
 
-void TallyModel::checkforlower(int column, int value)
+void TallyModel::checkforlower(TallyColumn column, int value)
 {
     if (value < cellInteger(cellText(column, 0)).value_or(0)) {
         putCell(column, 0, std::to_string(value));
         showCounter(column, std::to_string(value));
         changed();
     }
+}
+
+bool TallyModel::checkscore(int score, const std::string& name)
+{
+    return checkscore(score, name, today ? today() : std::string());
 }
 
 bool TallyModel::checkscore(int score, std::string_view name, std::string_view dateText)

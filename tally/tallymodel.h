@@ -2,8 +2,8 @@
 // texts that the tally window shows for them. UI-free; the window draws from it.
 #pragma once
 
+#include "game/gametally.h"
 #include "tally/stringgrid.h"
-#include "tally/tallycolumn.h"
 
 #include <array>
 #include <functional>
@@ -12,7 +12,7 @@
 
 namespace kestrova {
 
-class TallyModel {
+class TallyModel : public GameTally {
 public:
     static constexpr int columns = 9;  // of the table as created
     static constexpr int rows = 12;
@@ -42,19 +42,21 @@ public:
     // The cell read as an integer (0 when it is not one) plus 1, written back and returned.
     int addit(int column, int row);
     // Counter plus 1; after column 1 (a game dealt) also the win percentage.
-    void addtomineincrease(int column);
+    void addtomineincrease(TallyColumn column) override;
     // An empty cell counts as "0"; the counter becomes cell + value.
-    void addtomineadd(int column, int value);
+    void addtomineadd(TallyColumn column, int value) override;
     void addtomineset(int column, std::string_view text);
     // The counter becomes `value` when that is higher / lower than the cell read as an
     // integer (0 when it is not one).
-    void checkforhigher(int column, int value);
-    void checkforlower(int column, int value);
+    void checkforhigher(TallyColumn column, int value) override;
+    void checkforlower(TallyColumn column, int value) override;
     // Enters a cleared board's score into the ten best: above every score it equals or
     // beats, shifting the lower ranks down and dropping rank 10. The new entry is
     // highlighted; any earlier highlight is cleared even when the score does not enter.
     // `dateText` is the caller's local short date. True when the score entered.
     bool checkscore(int score, std::string_view name, std::string_view dateText);
+    // The same, dated by `today` (no date while it is unset).
+    bool checkscore(int score, const std::string& name) override;
     // Counters to "0" ("1000" for the lowest winning score), every slot of rows 1 to 11
     // empty, the row count back to 12, the highlight cleared.
     void reset();
@@ -76,6 +78,8 @@ public:
 
     // Called after every change, so a window can refresh at once.
     std::function<void()> onChanged;
+    // The date a new entry of the ten best gets: the local short date.
+    std::function<std::string()> today;
 
 private:
     struct Rank {

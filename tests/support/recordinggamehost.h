@@ -1,30 +1,33 @@
-// A game host that writes down everything the game table asks of it.
+// A game host and tally that write down everything the game table asks of
+// them, in one list, so that tests see the order across both.
 #pragma once
 
 #include "game/gamehost.h"
+#include "game/gametally.h"
 
 #include <string>
 #include <vector>
 
 namespace kestrova::testing {
 
-class RecordingGameHost : public GameHost {
+class RecordingGameHost : public GameHost, public GameTally {
 public:
     void playsounds(std::string_view name) override { sounds.emplace_back(name); }
-    void addtomineincrease(int column) override { calls.push_back("increase " + std::to_string(column)); }
-    void checkforhigher(int column, int value) override
+    void addtomineincrease(TallyColumn column) override { calls.push_back("increase " + std::to_string(column)); }
+    void checkforhigher(TallyColumn column, int value) override
     {
         calls.push_back("higher " + std::to_string(column) + " " + std::to_string(value));
     }
-    void checkscore(int score, const std::string& name) override
+    bool checkscore(int score, const std::string& name) override
     {
         calls.push_back("score " + std::to_string(score) + " " + name);
+        return true;
     }
-    void checkforlower(int column, int value) override
+    void checkforlower(TallyColumn column, int value) override
     {
         calls.push_back("lower " + std::to_string(column) + " " + std::to_string(value));
     }
-    void addtomineadd(int column, int value) override
+    void addtomineadd(TallyColumn column, int value) override
     {
         calls.push_back("add " + std::to_string(column) + " " + std::to_string(value));
     }

@@ -2,6 +2,7 @@
 
 #include "game/card.h"
 #include "game/gametable.h"
+#include "game/position.h"
 #include "game/random.h"
 #include "game/tableau.h"
 #include "support/decks.h"
@@ -88,7 +89,7 @@ TEST(FreeTest, Slot11IsFreeOnlyWhenBoth20And21AreGone)
 {
     Random random(1);
     RecordingGameHost host;
-    GameTable game(random, host);
+    GameTable game(random, host, &host);
 
     game.startWithDeck(runFrom({19, 20, 22}));
     EXPECT_TRUE(game.isFree(19));
@@ -114,7 +115,7 @@ TEST(FreeTest, Slot14FreesNeither6Nor7WhileTheirOtherCoverRemains)
 {
     Random random(1);
     RecordingGameHost host;
-    GameTable game(random, host);
+    GameTable game(random, host, &host);
     // Clear 23 and 24 (freeing 14), then 22 and 25 (freeing 13 and 15 is not
     // needed): play 14 and check 6 and 7 stay covered by 13 and 15.
     game.startWithDeck(runFrom({23, 24, 14}));
@@ -154,7 +155,7 @@ TEST(Deal, PinnedForAKnownGeneratorState)
 {
     Random random(12345);
     RecordingGameHost host;
-    GameTable game(random, host);
+    GameTable game(random, host, &host);
     game.button_startClick();
     // Value 1 goes to position 20 + 1, value 2 to 15 + 1, value 3 to 4 + 1,
     // value 4 to 28 + 1 (the discard) and value 5 to 32 + 1.
@@ -173,7 +174,7 @@ TEST(Deal, EveryDealIsAPermutation)
     for (std::uint32_t seed = 0; seed < 2000; seed += 7) {
         Random random(seed * 2654435761u);
         RecordingGameHost host;
-        GameTable game(random, host);
+        GameTable game(random, host, &host);
         game.button_startClick();
         std::set<int> values;
         for (int position = 1; position <= kCardCount; ++position)
@@ -189,7 +190,7 @@ TEST(Deal, LaysOutTheBoardAndResetsTheCounters)
     Random random(77);
     RecordingGameHost host;
     host.name = "Ada";
-    GameTable game(random, host);
+    GameTable game(random, host, &host);
 
     // Before the first deal every click does nothing.
     game.card_19Click(19);
@@ -225,7 +226,7 @@ TEST(Deal, RestartInTheMiddleOfAGame)
 {
     Random random(5);
     RecordingGameHost host;
-    GameTable game(random, host);
+    GameTable game(random, host, &host);
     game.button_startClick();
     game.image_stockClick();
     game.image_stockClick();
@@ -249,6 +250,28 @@ TEST(Deal, RestartInTheMiddleOfAGame)
     const std::string dealt = game.currentRecord();
     game.button_undoClick();
     EXPECT_EQ(game.currentRecord(), dealt);
+}
+
+// The number the board shows stands for its deck wherever the deck is made
+// again: by the solver's positions, and by "Select Deal...", which must not
+// move the generator the run's own deals come from.
+TEST(Deal, ADealNumberGivesTheDeckStartGameDealt)
+{
+    for (std::uint32_t number : {0u, 1u, 777u, 1404447408u, 4294967295u}) {
+        Random random(number);
+        RecordingGameHost host;
+        GameTable started(random, host, &host);
+        started.button_startClick();
+        EXPECT_TRUE(Position::of(started) == Position::dealtFromState(number)) << number;
+
+        Random shared(31337);
+        GameTable selected(shared, host, &host);
+        selected.startDeal(number);
+        EXPECT_EQ(shared.state(), 31337u) << number;
+        EXPECT_TRUE(Position::of(selected) == Position::of(started)) << number;
+        EXPECT_EQ(selected.dealNumber(), std::optional<std::uint32_t>(number));
+        EXPECT_EQ(host.greeting, "Good Luck Guest");
+    }
 }
 
 } // namespace

@@ -39,7 +39,7 @@ protected:
 
     Random random{42};
     RecordingGameHost host;
-    GameTable game{random, host};
+    GameTable game{random, host, &host};
 };
 
 TEST_F(Play, NeighbourPlaysAndScores)

@@ -20,7 +20,7 @@ class Undo : public ::testing::Test {
 protected:
     Random random{42};
     RecordingGameHost host;
-    GameTable game{random, host};
+    GameTable game{random, host, &host};
 };
 
 std::size_t fieldCount(const std::string& record)

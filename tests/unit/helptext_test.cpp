@@ -56,7 +56,7 @@ Measured measure()
     Measured measured;
     Random random{7};
     RecordingGameHost host;
-    GameTable game{random, host};
+    GameTable game{random, host, &host};
 
     // Three turns, a run of three from the last turned card, a turn, a play on
     // it, and an undo of that play.

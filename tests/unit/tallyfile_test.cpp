@@ -62,7 +62,7 @@ TEST(TallyFile, AnUnchangedTallyIsWrittenBackByteForByte)
     int blocks = 0;
     file.onBlock = [&] { ++blocks; };
     TallyModel tally;
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     tally.checkscore(512, "Ann Lee", "07/12/2025");
     file.save(tally.grid());
     const std::string first = readBytes(file.path());
@@ -131,7 +131,7 @@ TEST(TallyFile, AFailedSaveKeepsThePreviousFile)
     file.save(tally.grid());
     const std::string before = readBytes(file.path());
 
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     {
         ReadOnlyFolder readOnly(folder.path());
         if (!readOnly.ok())

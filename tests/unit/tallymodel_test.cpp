@@ -57,57 +57,57 @@ TEST(TallyModel, AFreshTallyShowsTheDefaultsAndTenEmptyBoldRanks)
 TEST(TallyModel, TheWinPercentageTruncatesAndChangesOnlyWhenAGameIsDealt)
 {
     TallyModel tally;
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     EXPECT_EQ(counters(tally), (Strings{"1", "0", "0%", "0", "1000", "0"}));
-    tally.addtomineincrease(2);
+    tally.addtomineincrease(GamesCleared);
     EXPECT_EQ(tally.counterText(2), "1");
     EXPECT_EQ(tally.counterText(3), "0%");
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     EXPECT_EQ(tally.counterText(3), "50%");
-    tally.addtomineincrease(2);
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(GamesCleared);
+    tally.addtomineincrease(TotalGames);
     EXPECT_EQ(tally.counterText(1), "3");
     EXPECT_EQ(tally.counterText(3), "66%");
     EXPECT_EQ(tally.grid().cell(3, 0), "66"); // stored without the sign
 
     tally.addtomineset(2, "many");
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     EXPECT_EQ(tally.counterText(3), "0%");
 }
 
 TEST(TallyModel, RecordsMoveOnlyPastTheCurrentValue)
 {
     TallyModel tally;
-    tally.checkforhigher(4, 5);
-    tally.checkforhigher(4, 5);
-    tally.checkforhigher(4, 3);
+    tally.checkforhigher(LongestChain, 5);
+    tally.checkforhigher(LongestChain, 5);
+    tally.checkforhigher(LongestChain, 3);
     EXPECT_EQ(tally.counterText(4), "5");
-    tally.checkforlower(5, 1000);
+    tally.checkforlower(LowestWinningScore, 1000);
     EXPECT_EQ(tally.counterText(5), "1000");
-    tally.checkforlower(5, 640);
-    tally.checkforlower(5, 700);
+    tally.checkforlower(LowestWinningScore, 640);
+    tally.checkforlower(LowestWinningScore, 700);
     EXPECT_EQ(tally.counterText(5), "640");
     EXPECT_EQ(tally.grid().cell(5, 0), "640");
 
     // A cell that is not an integer counts as 0.
     tally.addtomineset(4, "x");
-    tally.checkforhigher(4, -1);
+    tally.checkforhigher(LongestChain, -1);
     EXPECT_EQ(tally.grid().cell(4, 0), "x");
-    tally.checkforhigher(4, 1);
+    tally.checkforhigher(LongestChain, 1);
     EXPECT_EQ(tally.counterText(4), "1");
 }
 
 TEST(TallyModel, SumsAndCountsReadCellsThatAreNotIntegersAsZero)
 {
     TallyModel tally;
-    tally.addtomineadd(6, 250);
-    tally.addtomineadd(6, -300);
+    tally.addtomineadd(RunningTotal, 250);
+    tally.addtomineadd(RunningTotal, -300);
     EXPECT_EQ(tally.counterText(6), "-50");
     tally.addtomineset(6, "");
-    tally.addtomineadd(6, 7);
+    tally.addtomineadd(RunningTotal, 7);
     EXPECT_EQ(tally.counterText(6), "7");
     tally.addtomineset(6, "junk");
-    tally.addtomineadd(6, 7);
+    tally.addtomineadd(RunningTotal, 7);
     EXPECT_EQ(tally.counterText(6), "7");
 
     tally.grid().setCell(7, 5, "abc");
@@ -215,14 +215,14 @@ TEST(TallyModel, LoadtallyCompletesMissingValuesAndShowsBadScoresAsEmpty)
     EXPECT_EQ(tally.rankScoreText(4), "-999");
     EXPECT_EQ(tally.rankScoreText(5), "");
 
-    tally.checkforlower(5, 800);
+    tally.checkforlower(LowestWinningScore, 800);
     EXPECT_EQ(tally.counterText(5), "800");
 }
 
 TEST(TallyModel, ResetClearsEverythingButColumnZeroAndRestoresTwelveRows)
 {
     TallyModel tally = fullTopTen();
-    tally.addtomineincrease(1);
+    tally.addtomineincrease(TotalGames);
     tally.grid().setCell(0, 0, "kept");
     tally.grid().setCell(2, 11, "spare");
     tally.grid().setRowCount(20);
@@ -249,9 +249,9 @@ TEST(TallyModel, ResetClearsEverythingButColumnZeroAndRestoresTwelveRows)
     }
 
     // The next cleared board is rank 1 and the lowest winning score.
-    tally.addtomineincrease(2);
+    tally.addtomineincrease(GamesCleared);
     EXPECT_TRUE(tally.checkscore(300, "Ann", "d"));
-    tally.checkforlower(5, 300);
+    tally.checkforlower(LowestWinningScore, 300);
     EXPECT_EQ(tally.rankScoreText(1), "300");
     EXPECT_EQ(tally.counterText(5), "300");
 }
@@ -262,8 +262,8 @@ TEST(TallyModel, ATableReadWithASmallerShapeKeepsItAndStillCounts)
     tally.grid().setColumnCount(3);
     tally.grid().setRowCount(2);
     tally.loadtally();
-    tally.addtomineincrease(1);
-    tally.addtomineadd(6, 40);
+    tally.addtomineincrease(TotalGames);
+    tally.addtomineadd(RunningTotal, 40);
     EXPECT_TRUE(tally.checkscore(10, "x", "d"));
     EXPECT_TRUE(tally.checkscore(20, "y", "d"));
     EXPECT_EQ(tally.counterText(1), "1");
@@ -279,11 +279,11 @@ TEST(TallyModel, EveryChangeIsAnnounced)
     TallyModel tally;
     int calls = 0;
     tally.onChanged = [&] { ++calls; };
-    tally.addtomineincrease(1);
-    tally.checkforhigher(4, 2);
-    tally.checkforhigher(4, 1); // no change, no call
-    tally.checkforlower(5, 10);
-    tally.addtomineadd(6, 10);
+    tally.addtomineincrease(TotalGames);
+    tally.checkforhigher(LongestChain, 2);
+    tally.checkforhigher(LongestChain, 1); // no change, no call
+    tally.checkforlower(LowestWinningScore, 10);
+    tally.addtomineadd(RunningTotal, 10);
     tally.addtomineset(3, "1");
     tally.checkscore(5, "n", "d");
     tally.checkscore(-5000, "n", "d"); // refused, but the highlight went

@@ -90,20 +90,20 @@ void TallyWindowTest::aPlainTextFileIsRefusedAndStartUpGoesOn()
 void TallyWindowTest::updatesShowAtOnceWithTheNewestEntryHighlighted()
 {
     Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
-    tally.addtomineincrease(1);
-    tally.checkforhigher(4, 7);
+    tally.model().addtomineincrease(TotalGames);
+    tally.model().checkforhigher(LongestChain, 7);
     QCOMPARE(counters(&tally), (QStringList{"1", "0", "0%", "7", "1000", "0"}));
-    tally.addtomineincrease(2);
-    QVERIFY(tally.checkscore(250, "Ada"));
-    tally.checkforlower(5, 250);
-    tally.addtomineadd(6, 250);
-    tally.addtomineincrease(1);
+    tally.model().addtomineincrease(GamesCleared);
+    QVERIFY(tally.model().checkscore(250, "Ada"));
+    tally.model().checkforlower(LowestWinningScore, 250);
+    tally.model().addtomineadd(RunningTotal, 250);
+    tally.model().addtomineincrease(TotalGames);
     QCOMPARE(counters(&tally), (QStringList{"2", "1", "50%", "7", "250", "250"}));
     QCOMPARE(text(&tally, "label_name1"), QString("Ada"));
     QCOMPARE(text(&tally, "label_high1"), QString("250"));
     QVERIFY(!text(&tally, "label_date1").isEmpty());
 
-    QVERIFY(tally.checkscore(300, "Bo"));
+    QVERIFY(tally.model().checkscore(300, "Bo"));
     auto* newest = tally.findChild<QLabel*>("label_name1");
     auto* older = tally.findChild<QLabel*>("label_name2");
     QCOMPARE(newest->text(), QString("Bo"));
@@ -117,8 +117,8 @@ void TallyWindowTest::updatesShowAtOnceWithTheNewestEntryHighlighted()
 void TallyWindowTest::resetAsksFirst()
 {
     Ttallylist tally({}, tallyPath(), [this](const QString& message) { errors << message; });
-    tally.addtomineincrease(1);
-    tally.checkscore(99, "Cy");
+    tally.model().addtomineincrease(TotalGames);
+    tally.model().checkscore(99, "Cy");
     QStringList asked;
     tally.setConfirmation([&](const QString& question) { asked << question; return false; });
     tally.button_resetClick();

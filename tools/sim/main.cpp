@@ -61,8 +61,8 @@ std::optional<Token> parseToken(std::string_view text)
     return std::nullopt;
 }
 
-// Records what the game asks of its window and forwards the statistics to a
-// fresh in-memory tally.
+// Records what the game asks of its window, beside a fresh in-memory tally
+// that the game reports to.
 class RecordingHost : public GameHost {
 public:
     void playsounds(std::string_view name) override
@@ -71,11 +71,6 @@ public:
             sounds += ',';
         sounds += name;
     }
-    void addtomineincrease(int column) override { tally.addtomineincrease(column); }
-    void checkforhigher(int column, int value) override { tally.checkforhigher(column, value); }
-    void checkscore(int score, const std::string& name) override { tally.checkscore(score, name, ""); }
-    void checkforlower(int column, int value) override { tally.checkforlower(column, value); }
-    void addtomineadd(int column, int value) override { tally.addtomineadd(column, value); }
     std::string playerName() const override { return "Guest"; }
     void showGreeting(const std::string&) override {}
     void hideOverlayPanels() override { panel.clear(); }
@@ -120,7 +115,7 @@ int main(int argc, char** argv)
 
     Random random(*seed);
     RecordingHost host;
-    GameTable game(random, host);
+    GameTable game(random, host, &host.tally);
     for (const Token& token : tokens) {
         host.sounds.clear();
         switch (token.kind) {
