@@ -3,6 +3,7 @@
 
 #include "app/kestrovaapplication.h"
 #include "app/programwindows.h"
+#include "online/selfupdate.h"
 #include "game/random.h"
 #include "platform/soundplayer.h"
 #include "platform/terminationsignals.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv)
     Random random;
     SoundPlayer sounds(gameSoundClips());
     ProgramWindows windows(random, sounds);
+    windows.main.selfUpdate().removeLeftoverDownloads();
 
     // A logout, a shutdown or Ctrl+C closes the window the ordinary way, so
     // the settings and the tally are saved.
