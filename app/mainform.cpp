@@ -716,6 +716,7 @@ void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
     const auto* about = qobject_cast<Tabout*>(aboutWindow());
     if (!about || about->version() == result)
         return;
+    selfUpdate_->setOfferedVersion(result);
     panel_update->show();
     panel_update->raise();
 }
@@ -730,7 +731,7 @@ void Tmain::button_updateyesClick()
     button_updateyes->hide();
     button_updatecancel->hide();
     label_update->setText(QStringLiteral("Updating. Please Wait..."));
-    selfUpdate_->backupExecutable();
+    // The executable is moved aside only once the installer has passed its check.
     downloadit();
 }
 

@@ -163,7 +163,22 @@ Minisign::Result Minisign::verify(std::string_view publicKeyText, std::string_vi
 }
 
 Minisign::Result Minisign::verifyFile(std::string_view publicKeyText, std::string_view signatureText,
-                                      const std::filesystem::path& file)
+                                      const std::filesystem::path& file,
+                                      std::optional<std::string_view> expectedComment)
+{
+    const Result result = verifyFileAlone(publicKeyText, signatureText, file);
+    // Only a comment whose own signature holds says anything about the release.
+    if (result == Result::Verified && expectedComment) {
+        Signature signature;
+        parseSignature(signatureText, signature);
+        if (signature.trustedComment != *expectedComment)
+            return Result::OtherRelease;
+    }
+    return result;
+}
+
+Minisign::Result Minisign::verifyFileAlone(std::string_view publicKeyText, std::string_view signatureText,
+                                           const std::filesystem::path& file)
 {
     PublicKey key;
     Signature signature;
@@ -208,6 +223,7 @@ const char* Minisign::describe(Result result)
     case Result::CommentMismatch: return "The trusted comment does not match its signature";
     case Result::UnreadableFile: return "The signed file can't be read";
     case Result::FileTooLarge: return "The file is too large for a signature in the legacy form";
+    case Result::OtherRelease: return "The signature is for another release than the one offered";
     }
     return "Unknown signature result";
 }

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@ public:
         CommentMismatch,       // the trusted comment was changed
         UnreadableFile,        // the file to check can't be read
         FileTooLarge,          // a legacy signature over a file too large to hold in memory
+        OtherRelease,          // a valid signature whose trusted comment names another release
     };
 
     using KeyId = std::array<std::uint8_t, 8>;
@@ -51,8 +53,13 @@ public:
     // The whole check as "minisign -V" makes it, in its order: key, signature
     // file, key id, file, trusted comment.
     static Result verify(std::string_view publicKeyText, std::string_view signatureText, std::string_view message);
+    // With `expectedComment`, a signature that holds in every other way is
+    // still refused (OtherRelease) unless its trusted comment is exactly that
+    // text: releases sign the version into it, so an older signed file can't
+    // pass for a newer one.
     static Result verifyFile(std::string_view publicKeyText, std::string_view signatureText,
-                             const std::filesystem::path& file);
+                             const std::filesystem::path& file,
+                             std::optional<std::string_view> expectedComment = std::nullopt);
 
     // A short English sentence for logs and errors.
     static const char* describe(Result result);
@@ -60,8 +67,13 @@ public:
     // The prehashed form's digest length, BLAKE2b-512.
     static constexpr std::size_t kHashBytes = 64;
     // The legacy form signs the file itself, so checking it means holding the
-    // whole file; a larger file is refused rather than read into memory.
+    // whole file; a larger file is refused rather than read into memory (the
+    // default, prehashed form has no such bound: it is checked as it streams).
     static constexpr std::size_t kLegacyFileLimit = std::size_t{64} << 20;
+
+private:
+    static Result verifyFileAlone(std::string_view publicKeyText, std::string_view signatureText,
+                                  const std::filesystem::path& file);
 };
 
 } // namespace kestrova

@@ -96,10 +96,19 @@ QString SelfUpdate::manualDownloadMessage() const
            QStringLiteral(" manually from http://") + ServerConfig::host() + QStringLiteral(".");
 }
 
-void SelfUpdate::backupExecutable()
+QString SelfUpdate::downloadPath() const
 {
-    QFile::remove(backupPath());
-    movedAside_ = QFile::rename(executablePath_, backupPath());
+    return installerPath() + QStringLiteral(".part");
+}
+
+QString SelfUpdate::expectedTrustedComment() const
+{
+    return programname_ + QStringLiteral(" ") + offeredVersion_;
+}
+
+void SelfUpdate::removeLeftoverDownloads() const
+{
+    QFile::remove(downloadPath());
 }
 
 bool SelfUpdate::isDownloading() const
@@ -125,39 +134,47 @@ SelfUpdate::Outcome SelfUpdate::downloadit()
                                               : QString::fromUtf8(Minisign::describe(result)));
 
     getupdate_->setURL(installerURL());
-    QFile installer(installerPath());
-    if (!installer.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        restoreExecutable();
-        throw std::runtime_error("Cannot create file \"" + QDir::toNativeSeparators(installer.fileName()).toStdString() +
-                                 "\". " + installer.errorString().toStdString());
-    }
-    written_ = true;
+    QFile download(downloadPath());
+    if (!download.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw std::runtime_error("Cannot create file \"" + QDir::toNativeSeparators(download.fileName()).toStdString() +
+                                 "\". " + download.errorString().toStdString());
+    downloaded_ = true;
     try {
-        const ReceivingInto receiving(*getupdate_, installer);
+        const ReceivingInto receiving(*getupdate_, download);
         getupdate_->Get();
     } catch (const EHttpError& error) {
-        installer.close();
+        download.close();
         return refuse(QString::fromUtf8(error.what()));
     } catch (...) {
-        installer.close();
+        download.close();
         discardDownload();
-        restoreExecutable();
         throw;
     }
-    installer.close();
-    emit statusShown(QStringLiteral("Received ") + QString::number(installer.size()) + QStringLiteral(" bytes"));
+    // A write the disk refused shows only at the flush of the close.
+    if (!download.flush()) {
+        const std::string reason = download.errorString().toStdString();
+        download.close();
+        discardDownload();
+        throw std::runtime_error("Cannot write file \"" + QDir::toNativeSeparators(download.fileName()).toStdString() +
+                                 "\". " + reason);
+    }
+    download.close();
+    emit statusShown(QStringLiteral("Received ") + QString::number(download.size()) + QStringLiteral(" bytes"));
 
     const QByteArray signature = fetchSignature();
     if (signature.isEmpty())
         return refuse(QStringLiteral("the signature could not be fetched"));
     const Minisign::Result verdict =
-        Minisign::verifyFile(key.toStdString(), signature.toStdString(), QFile::encodeName(installerPath()).toStdString());
+        Minisign::verifyFile(key.toStdString(), signature.toStdString(), QFile::encodeName(downloadPath()).toStdString(),
+                             expectedTrustedComment().toStdString());
     if (verdict != Minisign::Result::Verified)
         return refuse(QString::fromUtf8(Minisign::describe(verdict)));
 
+    putInstallerInPlace();
     emit statusShown(QStringLiteral("Installing"));
-    installer.setPermissions(installer.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser |
-                             QFileDevice::ExeGroup | QFileDevice::ExeOther);
+    // From here on the folder changes for the installer: its file under its
+    // own name, the executable's name free.
+    backupExecutable();
     if (!startDetached(installerPath(), QString::fromLatin1(kInstallerParameters))) {
         discardDownload();
         restoreExecutable();
@@ -184,19 +201,45 @@ QByteArray SelfUpdate::fetchSignature()
     return aborted_ ? QByteArray() : signature.data();
 }
 
+// The checked download becomes the installer; one left by an earlier
+// attempt gives way. Throws, as the file's creation does, when it can't.
+void SelfUpdate::putInstallerInPlace()
+{
+    QFile::remove(installerPath());
+    QFile download(downloadPath());
+    download.setPermissions(download.permissions() | QFileDevice::ExeOwner | QFileDevice::ExeUser |
+                            QFileDevice::ExeGroup | QFileDevice::ExeOther);
+    if (!download.rename(installerPath())) {
+        const std::string reason = download.errorString().toStdString();
+        discardDownload();
+        throw std::runtime_error("Cannot create file \"" + QDir::toNativeSeparators(installerPath()).toStdString() +
+                                 "\". " + reason);
+    }
+    downloaded_ = false;
+    placed_ = true;
+}
+
+// Deletes an older backup, then moves the executable to the backup name.
+void SelfUpdate::backupExecutable()
+{
+    QFile::remove(backupPath());
+    movedAside_ = QFile::rename(executablePath_, backupPath());
+}
+
 SelfUpdate::Outcome SelfUpdate::refuse(const QString& reason)
 {
     qWarning("%s: the update was not installed: %s", qPrintable(programname_), qPrintable(reason));
     discardDownload();
-    restoreExecutable();
     emit statusShown(QStringLiteral("Download Aborted"));
     return Outcome::Aborted;
 }
 
 void SelfUpdate::discardDownload()
 {
-    if (written_ && QFile::remove(installerPath()))
-        written_ = false;
+    if (downloaded_ && QFile::remove(downloadPath()))
+        downloaded_ = false;
+    if (placed_ && QFile::remove(installerPath()))
+        placed_ = false;
 }
 
 void SelfUpdate::restoreExecutable()

@@ -1,9 +1,11 @@
-// The self-update: the running executable moved aside to its backup name, the
-// installer and its minisign signature downloaded into the program folder,
-// the signature checked against the trusted key, and the installer started,
-// after which the process ends at once. When anything short of the start
-// fails, the executable gets its name back and the download is deleted, so
-// the program still starts next time and leaves nothing behind.
+// The self-update: the installer downloaded beside the executable under a
+// temporary name, its minisign signature fetched and checked against the
+// trusted key and the version that was offered, and only then the installer
+// given its own name, the running executable moved aside to its backup name
+// and the installer started, after which the process ends at once. Until the
+// check has passed nothing but the temporary file is touched, so a failure,
+// or the process dying while it waits, can't leave the folder without the
+// game; the next start removes what a dead download left.
 #pragma once
 
 #include <QObject>
@@ -41,18 +43,29 @@ public:
     QString installerURL() const;
     // The executable's folder + the installer URL's last segment.
     QString installerPath() const;
+    // Where the installer is downloaded to before it is checked: the
+    // installer's path + ".part".
+    QString downloadPath() const;
+
+    // The version text the server offered; the installer's signature must
+    // carry exactly "programname version" as its trusted comment.
+    void setOfferedVersion(const QString& version) { offeredVersion_ = version; }
+    QString offeredVersion() const { return offeredVersion_; }
+    QString expectedTrustedComment() const;
+
+    // Deletes what an earlier download left behind (it died, or the process
+    // did); called once at start, before any download can run.
+    void removeLeftoverDownloads() const;
 
     // The minisign public key that installers must be signed with:
     // KESTROVA_UPDATE_PUBKEY from the environment when it is set (set but
     // empty trusts no key), else the one built in with the option of that name.
     static QByteArray trustedKey();
 
-    // Deletes an older backup, then moves the executable to the backup name.
-    void backupExecutable();
     // Downloads, checks and starts the installer, showing its progress through
     // statusShown; once the installer runs, ends the process with exit code 0.
-    // Throws when the installer file can't be created or written, after
-    // putting the executable back.
+    // Throws when the installer file can't be created or written; the
+    // executable has not been moved then.
     Outcome downloadit();
     // Ends a running download, which then counts as aborted; harmless otherwise.
     void abort();
@@ -76,15 +89,19 @@ signals:
 private:
     Outcome refuse(const QString& reason);
     QByteArray fetchSignature();
+    void putInstallerInPlace();
+    void backupExecutable();
     void discardDownload();
     void restoreExecutable();
 
     QString programname_;
     QString executablePath_;
+    QString offeredVersion_;
     THttpClient* getupdate_;
     ProcessEnder endProcess_;
     bool movedAside_ = false;   // the executable is under the backup name because of us
-    bool written_ = false;      // the installer file is ours to delete
+    bool downloaded_ = false;   // the download file is ours to delete
+    bool placed_ = false;       // so is the installer under its own name
     bool aborted_ = false;
 };
 

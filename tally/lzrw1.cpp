@@ -44,6 +44,42 @@ std::string openOutputError(std::string_view name)
     return "Lzrw1 (de)compression : Failed to open output file : " + std::string(name);
 }
 
+std::uint32_t getU32(const std::uint8_t* b)
+{
+    return std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 | std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+}
+
+// True for "WRZL", false for "!HZL"; anything else is the header error.
+bool isFastSignature(std::span<const std::uint8_t> signature, std::string_view name)
+{
+    const bool fast = std::equal(kSignatureFast.begin(), kSignatureFast.end(), signature.begin());
+    const bool good = std::equal(kSignatureGood.begin(), kSignatureGood.end(), signature.begin());
+    if (!fast && !good)
+        throw ELzrw1Exception(std::string(name) + " : Lzrw1 decompression : this file has no valid header !");
+    return fast;
+}
+
+void checkStatedSize(std::uint32_t size, std::string_view name, std::uint64_t maxUnpackedSize)
+{
+    if (size > maxUnpackedSize)
+        throw ELzrw1Exception(std::string(name) + " : Lzrw1 decompression : the stated size of " +
+                              std::to_string(size) + " bytes is over the limit of " +
+                              std::to_string(maxUnpackedSize) + " bytes !");
+}
+
+// The most bytes of a container stating `size` that unpacking can read; what
+// lies past them is never looked at, so it isn't read. LZRW1/KH: a container
+// that unpacks is floor(size / 32768) full blocks and one short one, each at
+// most 2 + 65535 bytes. LZHUF: the adaptive tree's weights stay below 0x8000,
+// so no code is longer than about 22 bits, and no byte of output costs more
+// than 3 bytes of stream; 4 leaves a margin.
+std::uint64_t containerBytesBound(bool fast, std::uint32_t size)
+{
+    if (fast)
+        return kHeaderSize + (std::uint64_t{size} / kLzrw1BlockSize + 1) * (2 + 0xFFFF);
+    return kHeaderSize + std::uint64_t{size} * 4 + 64;
+}
+
 void putU32(std::vector<std::uint8_t>& out, std::uint32_t v)
 {
     for (int k = 0; k < 4; ++k)
@@ -129,16 +165,15 @@ private:
 };
 
 std::vector<std::uint8_t> unpackWith(TLZH& lzh, std::span<const std::uint8_t> data,
-                                     std::string_view name, const BlockCallback& onBlock)
+                                     std::string_view name, const BlockCallback& onBlock,
+                                     std::uint64_t maxUnpackedSize)
 {
     try {
         FieldReader reader(data, name);
-        const auto signature = reader.take(4);
-        const bool fast = std::equal(signature.begin(), signature.end(), kSignatureFast.begin());
-        const bool good = std::equal(signature.begin(), signature.end(), kSignatureGood.begin());
-        if (!fast && !good)
-            throw ELzrw1Exception(std::string(name) + " : Lzrw1 decompression : this file has no valid header !");
+        const bool fast = isFastSignature(reader.take(4), name);
+        const bool good = !fast;
         const std::uint32_t size = reader.u32();
+        checkStatedSize(size, name, maxUnpackedSize);
 
         std::vector<std::uint8_t> out;
         // The stated size is not trusted for more than a modest reservation.
@@ -159,11 +194,12 @@ std::vector<std::uint8_t> unpackWith(TLZH& lzh, std::span<const std::uint8_t> da
             if (!unpacked.ok())
                 throw ELzrw1Exception("Lzrw1 (decompression LZRW1/KH) : Damaged block in input file : "
                                       + std::string(name) + " (" + blockErrorText(unpacked.error) + ")");
-            // Past the stated size the result is already a mismatch; reading on
-            // keeps the error the same as for a file, without holding the excess.
-            if (written + unpacked.size <= size)
-                out.insert(out.end(), block.get(), block.get() + unpacked.size);
+            // Past the stated size the result is already a mismatch, whatever
+            // follows: decoding on would cost time for nothing.
             written += unpacked.size;
+            if (written > size)
+                throw ELzrw1Exception(kFastMismatch);
+            out.insert(out.end(), block.get(), block.get() + unpacked.size);
             if (onBlock)
                 onBlock();
         } while (unpacked.size == kLzrw1BlockSize);
@@ -227,10 +263,26 @@ std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCom
 
 std::vector<std::uint8_t> unpackContainer(std::span<const std::uint8_t> data,
                                           std::string_view inputNameForMessages,
-                                          const BlockCallback& onBlock)
+                                          const BlockCallback& onBlock, std::uint64_t maxUnpackedSize)
 {
     TLZH lzh;
-    return unpackWith(lzh, data, inputNameForMessages, onBlock);
+    return unpackWith(lzh, data, inputNameForMessages, onBlock, maxUnpackedSize);
+}
+
+std::vector<std::uint8_t> readContainerFile(const std::string& path, std::uint64_t maxUnpackedSize)
+{
+    FilePtr input = openInput(path);
+    std::vector<std::uint8_t> data = readAll(input.get(), readError(path), kHeaderSize);
+    if (data.size() < kHeaderSize)
+        return data;   // unpacking gives the header's or the read error
+    const bool fast = isFastSignature(std::span(data).first(4), path);
+    const std::uint32_t size = getU32(data.data() + 4);
+    checkStatedSize(size, path, maxUnpackedSize);
+    const std::uint64_t bound = std::min<std::uint64_t>(containerBytesBound(fast, size), SIZE_MAX);
+    const std::vector<std::uint8_t> rest =
+        readAll(input.get(), readError(path), static_cast<std::size_t>(bound) - kHeaderSize);
+    data.insert(data.end(), rest.begin(), rest.end());
+    return data;
 }
 
 TCompressMode adviseMode(std::span<const std::uint8_t> data, int threshold)
@@ -280,11 +332,8 @@ std::uint64_t Tlzrw1::Compress()
 
 std::uint64_t Tlzrw1::Decompress()
 {
-    FilePtr input = openInput(InputFile);
-
-    const std::vector<std::uint8_t> data = readAll(input.get(), readError(InputFile));
-    input.reset();
-    const std::vector<std::uint8_t> unpacked = unpackWith(lzh_, data, InputFile, OnBlock);
+    const std::vector<std::uint8_t> data = readContainerFile(InputFile, MaxUnpackedSize);
+    const std::vector<std::uint8_t> unpacked = unpackWith(lzh_, data, InputFile, OnBlock, MaxUnpackedSize);
     writeContainerFile(OutputFile, unpacked);
     return unpacked.size();
 }

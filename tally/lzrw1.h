@@ -24,6 +24,13 @@ using BlockCallback = std::function<void()>;
 
 inline constexpr int kDefaultAdviseThreshold = 40;
 
+// A container states its unpacked size in its header, up to 4 GiB, and a few
+// megabytes of runs really do unpack to that much. Unpacking holds the result
+// in memory, so a stated size above the caller's bound is refused before any
+// block is decoded. 16 MiB is far beyond any tally (a few KB).
+inline constexpr std::uint64_t kDefaultMaxUnpackedSize = std::uint64_t{16} << 20;
+inline constexpr std::uint64_t kNoUnpackedSizeLimit = 0xFFFFFFFFu;
+
 // Packs data into a container: Fast gives "WRZL", Good gives "!HZL", Auto
 // lets adviseMode choose with the default threshold. Throws ELzrw1Exception.
 std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCompressMode mode,
@@ -31,10 +38,19 @@ std::vector<std::uint8_t> packContainer(std::span<const std::uint8_t> data, TCom
 
 // Unpacks a container of either kind. inputNameForMessages stands for the
 // input in error messages (the file name, when there is one). Throws
-// ELzrw1Exception with the container's messages; never reads outside data.
+// ELzrw1Exception with the container's messages; never reads outside data,
+// and never produces more than maxUnpackedSize bytes.
 std::vector<std::uint8_t> unpackContainer(std::span<const std::uint8_t> data,
                                           std::string_view inputNameForMessages,
-                                          const BlockCallback& onBlock = {});
+                                          const BlockCallback& onBlock = {},
+                                          std::uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize);
+
+// Reads a container file for unpackContainer: its header first, refused as
+// unpackContainer would refuse it (no valid signature, a stated size over
+// maxUnpackedSize), then no more of the file than a container of that stated
+// size can hold. Throws ELzrw1Exception with the container's messages.
+std::vector<std::uint8_t> readContainerFile(const std::string& path,
+                                            std::uint64_t maxUnpackedSize = kDefaultMaxUnpackedSize);
 
 // Recommends Fast when LZRW1/KH already saves at least `threshold` percent on
 // the first 32768 bytes (the fast method does well enough there), Good when
@@ -61,6 +77,8 @@ public:
     TCompressMode CompressMode = TCompressMode::Good;
     int Threshold = kDefaultAdviseThreshold;
     BlockCallback OnBlock;
+    // Decompress refuses a container that states a larger unpacked size.
+    std::uint64_t MaxUnpackedSize = kDefaultMaxUnpackedSize;
 
     // Returns the number of bytes written, header included.
     std::uint64_t Compress();

@@ -15,8 +15,10 @@ namespace kestrova {
 
 class TallyFile {
 public:
-    // Files larger than this are not read: no tally comes near it.
-    static constexpr std::uintmax_t maxFileSize = 64u * 1024u * 1024u;
+    // A tally file whose container states a larger unpacked size is refused
+    // before anything is unpacked: a real tally (110 short lines, names of at
+    // most a few hundred bytes) stays under 8 KB, and unpacking holds it all.
+    static constexpr std::uint64_t maxUnpackedSize = std::uint64_t{1} << 20;
 
     explicit TallyFile(std::filesystem::path path);
 

@@ -1,9 +1,10 @@
 // The update check and the self-update in the program's windows, against the
-// real score server on loopback, with a key pair made by minisign: which
-// version texts offer the update, declining, a signed installer downloaded
-// and started, and every refused download putting the program folder back as
-// it was. Starting the installer and ending the process are recorded here;
-// the update program test does both for real.
+// real score server on loopback, with a key pair made by minisign and the
+// installer signed as a release is: which version texts offer the update,
+// declining, a signed installer downloaded and started, and every refused
+// download leaving the program folder as it was, the executable never moved.
+// Starting the installer and ending the process are recorded here; the update
+// program test does both for real.
 
 #include "app/programwindows.h"
 #include "game/random.h"
@@ -29,6 +30,8 @@ namespace {
 
 const QByteArray kOldProgram = "the program as it was";
 const QByteArray kInstaller = "#!/bin/sh\necho installing \"$@\"\n";
+// The version the server offers, and the installer is released as.
+const char* const kOffered = "1.0.1";
 
 struct StartedProgram {
     QString program;
@@ -53,7 +56,9 @@ private slots:
     void aRefusedDownloadStartsNothingAndPutsTheProgramBack_data();
     void aRefusedDownloadStartsNothingAndPutsTheProgramBack();
     void anInstallerThatWontStartIsReportedAndRemoved();
+    void anInstallerFileThatCantBeMadeIsAnErrorAndTheProgramKeepsItsName_data();
     void anInstallerFileThatCantBeMadeIsAnErrorAndTheProgramKeepsItsName();
+    void aStartRemovesWhatADeadDownloadLeft();
     void closingTheWindowDuringASlowDownloadEndsTheWait();
 
 private:
@@ -102,7 +107,7 @@ void UpdateEndToEndTest::init()
     QVERIFY(installer.open(QIODevice::WriteOnly));
     installer.write(kInstaller);
     installer.close();
-    key->sign(installer.fileName().toStdString());
+    key->signRelease(installer.fileName().toStdString(), kOffered);
 
     qputenv("KESTROVA_DATA_DIR", dataDir.path().toLocal8Bit());
     qputenv("KESTROVA_SERVER", "localhost");
@@ -223,7 +228,7 @@ void UpdateEndToEndTest::withTheOptionOffNoCheckStarts()
 
 void UpdateEndToEndTest::decliningHidesThePanelAndTheNextStartAsksAgain()
 {
-    startServer("1.0.1");
+    startServer(kOffered);
     {
         const auto windows = checkedWindows();
         QVERIFY(windows && panelShown(*windows));
@@ -244,7 +249,7 @@ void UpdateEndToEndTest::acceptingStartsTheSignedInstallerAndEndsTheProcess()
     QVERIFY(stale.open(QIODevice::WriteOnly));
     stale.write("an older backup");
     stale.close();
-    startServer("1.0.1");
+    startServer(kOffered);
     const auto windows = checkedWindows();
     QVERIFY(windows);
     accept(*windows);
@@ -272,6 +277,10 @@ void UpdateEndToEndTest::aRefusedDownloadStartsNothingAndPutsTheProgramBack_data
     QTest::newRow("no installer") << "no installer" << false;
     QTest::newRow("no signature") << "no signature" << true;
     QTest::newRow("signed by another key") << "another key" << true;
+    // Signed with the release key, but as another release than the one offered.
+    QTest::newRow("an older release offered as the new one") << "older release" << true;
+    QTest::newRow("the offered version with more to it") << "longer comment" << true;
+    QTest::newRow("a comment naming no version") << "no version" << true;
     QTest::newRow("installer changed after signing") << "tampered" << true;
     QTest::newRow("signature file damaged") << "damaged signature" << true;
     QTest::newRow("signed by a key of the right id only") << "forged key" << true;
@@ -288,7 +297,14 @@ void UpdateEndToEndTest::aRefusedDownloadStartsNothingAndPutsTheProgramBack()
     if (damage == "no signature") {
         QVERIFY(QFile::remove(installer + ".minisig"));
     } else if (damage == "another key") {
-        testing::MinisignKeyPair(workDir.path().toStdString(), "stranger").sign(installer.toStdString());
+        testing::MinisignKeyPair(workDir.path().toStdString(), "stranger").signRelease(installer.toStdString(),
+                                                                                      kOffered);
+    } else if (damage == "older release") {
+        key->signRelease(installer.toStdString(), "1.0.0");
+    } else if (damage == "longer comment") {
+        key->signRelease(installer.toStdString(), std::string(kOffered) + " beta");
+    } else if (damage == "no version") {
+        key->sign(installer.toStdString(), false, "kestrova");
     } else if (damage == "tampered") {
         QFile file(installer);
         QVERIFY(file.open(QIODevice::Append));
@@ -308,7 +324,7 @@ void UpdateEndToEndTest::aRefusedDownloadStartsNothingAndPutsTheProgramBack()
         qputenv("KESTROVA_UPDATE_PUBKEY", "untrusted comment: minisign public key\nnot a key\n");
     }
     const qint64 served = QFileInfo(installer).size();
-    startServer("1.0.1", damage != "no installer");
+    startServer(kOffered, damage != "no installer");
     const auto windows = checkedWindows();
     QVERIFY(windows);
     accept(*windows);
@@ -329,7 +345,7 @@ void UpdateEndToEndTest::aRefusedDownloadStartsNothingAndPutsTheProgramBack()
 
 void UpdateEndToEndTest::anInstallerThatWontStartIsReportedAndRemoved()
 {
-    startServer("1.0.1");
+    startServer(kOffered);
     const auto windows = checkedWindows();
     QVERIFY(windows);
     QStringList messages;
@@ -345,16 +361,47 @@ void UpdateEndToEndTest::anInstallerThatWontStartIsReportedAndRemoved()
     QCOMPARE(programFolderContents(), QStringList{"kestrova"});
 }
 
+void UpdateEndToEndTest::anInstallerFileThatCantBeMadeIsAnErrorAndTheProgramKeepsItsName_data()
+{
+    QTest::addColumn<QString>("blocked");
+    QTest::addColumn<QString>("received");
+    // The download itself can't be made: nothing is fetched.
+    QTest::newRow("the download") << "kessetup.exe.part" << QString();
+    // The checked download can't take the installer's name.
+    QTest::newRow("the installer") << "kessetup.exe" << QStringLiteral("Received %1 bytes").arg(kInstaller.size());
+}
+
 void UpdateEndToEndTest::anInstallerFileThatCantBeMadeIsAnErrorAndTheProgramKeepsItsName()
 {
-    startServer("1.0.1");
-    QVERIFY(QDir().mkdir(programFile("kessetup.exe")));   // a folder where the file should go
+    QFETCH(QString, blocked);
+    QFETCH(QString, received);
+    startServer(kOffered);
+    // A folder, not empty, where the file should go.
+    QVERIFY(QDir().mkpath(programFile(blocked) + "/inside"));
     const auto windows = checkedWindows();
     QVERIFY(windows);
     QVERIFY_THROWS_EXCEPTION(std::runtime_error, windows->main.button_updateyesClick());
-    QCOMPARE(programFolderContents(), (QStringList{"kessetup.exe", "kestrova"}));
-    QVERIFY(QFileInfo(programFile("kessetup.exe")).isDir());
+    QCOMPARE(statuses, received.isEmpty() ? QStringList() : QStringList{received});
+    QCOMPARE(programFolderContents(), (QStringList{blocked, "kestrova"}));
+    QVERIFY(QFileInfo(programFile(blocked)).isDir());
     QVERIFY(started.isEmpty());
+}
+
+void UpdateEndToEndTest::aStartRemovesWhatADeadDownloadLeft()
+{
+    for (const char* name : {"kessetup.exe.part", "kessetup.exe", "kestrova.BAK"}) {
+        QFile file(programFile(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("left over");
+    }
+    ProgramWindows windows(random, sounds);
+    SelfUpdate& update = windows.main.selfUpdate();
+    update.setExecutablePath(programFile("kestrova"));
+    QCOMPARE(update.downloadPath(), programFile("kessetup.exe.part"));
+    update.removeLeftoverDownloads();
+    // A finished installer's file and a backup are not a download's: an
+    // installer may still be running from them.
+    QCOMPARE(programFolderContents(), (QStringList{"kessetup.exe", "kestrova", "kestrova.BAK"}));
 }
 
 void UpdateEndToEndTest::closingTheWindowDuringASlowDownloadEndsTheWait()
@@ -362,7 +409,7 @@ void UpdateEndToEndTest::closingTheWindowDuringASlowDownloadEndsTheWait()
     // The installer's head arrives, then the server stalls.
     testing::TestHttpServer slow;
     slow.setReply({"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\npartial", true});
-    startServer("1.0.1");
+    startServer(kOffered);
     const auto windows = checkedWindows();
     QVERIFY(windows);
     qputenv("KESTROVA_CONNECT_TO", QByteArray::fromStdString(slow.route()));
@@ -370,14 +417,16 @@ void UpdateEndToEndTest::closingTheWindowDuringASlowDownloadEndsTheWait()
     // The window's timers go on while the click waits for the download.
     int ticksDuringDownload = 0;
     QString labelDuringDownload;
-    bool movedAsideDuringDownload = false;
+    bool movedAsideDuringDownload = true;
+    bool downloadingBesideTheProgram = false;
     QTimer tick;
     connect(&tick, &QTimer::timeout, this, [&] {
         if (ticksDuringDownload == 3 || !windows->main.selfUpdate().isDownloading() || slow.requestCount() == 0)
             return;
         if (++ticksDuringDownload == 3) {
             labelDuringDownload = labelUpdate(*windows);
-            movedAsideDuringDownload = QFile::exists(programFile("kestrova.BAK"));
+            movedAsideDuringDownload = QFile::exists(programFile("kestrova.BAK")) || !QFile::exists(programFile("kestrova"));
+            downloadingBesideTheProgram = QFile::exists(programFile("kessetup.exe.part"));
             windows->main.close();
         }
     });
@@ -387,7 +436,9 @@ void UpdateEndToEndTest::closingTheWindowDuringASlowDownloadEndsTheWait()
 
     QCOMPARE(ticksDuringDownload, 3);
     QCOMPARE(labelDuringDownload, QString("Updating. Please Wait..."));
-    QVERIFY(movedAsideDuringDownload);
+    // The executable stays where it is until the installer has passed its check.
+    QVERIFY(!movedAsideDuringDownload);
+    QVERIFY(downloadingBesideTheProgram);
     QVERIFY(!windows->main.isVisible());
     QCOMPARE(statuses, QStringList{"Download Aborted"});
     QVERIFY(slow.waitForHangUps(1));
@@ -396,6 +447,7 @@ void UpdateEndToEndTest::closingTheWindowDuringASlowDownloadEndsTheWait()
     QVERIFY(programFolderContents().contains("kestrova"));
     QVERIFY(!programFolderContents().contains("kestrova.BAK"));
     QVERIFY(!programFolderContents().contains("kessetup.exe"));
+    QVERIFY(!programFolderContents().contains("kessetup.exe.part"));
     // The close itself went the ordinary way: the settings were saved.
     QVERIFY(QFile::exists(dataDir.filePath("kestrova.ini")));
 }

@@ -1,9 +1,11 @@
 // The self-update of the real program: the game's executable copied into a
 // scratch program folder, run under a virtual display against the score
-// server on loopback, its "update now" button clicked with real input. A
-// signed installer is started with exactly its parameters and the game ends
-// at once with exit code 0, saving nothing; a refused download, or one the
-// game is closed during, starts nothing and leaves the folder as it was.
+// server on loopback, its "update now" button clicked with real input, the
+// installer signed as the README's release steps sign it. A signed installer
+// is started with exactly its parameters and the game ends at once with exit
+// code 0, saving nothing; a refused download, or one the game is closed or
+// killed during, starts nothing and never moves the executable, and the next
+// start removes what a killed download left.
 #include "support/loopbackhttp.h"
 #include "support/minisigntool.h"
 #include "support/testhttpserver.h"
@@ -27,6 +29,10 @@ using testing::MinisignKeyPair;
 using testing::TempFolder;
 using Clock = std::chrono::steady_clock;
 
+// The version the server offers, and the installer is released as.
+const std::string kOffered = "1.0.1";
+const std::string kDownload = "kessetup.exe.part";
+
 // Renames and new files in a few folders, kept in the order they happened.
 class FolderWatch {
 public:
@@ -41,7 +47,8 @@ public:
 
     void add(const std::filesystem::path& folder)
     {
-        if (::inotify_add_watch(fd_, folder.c_str(), IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE) < 0)
+        if (::inotify_add_watch(fd_, folder.c_str(),
+                                IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_CREATE | IN_DELETE) < 0)
             throw std::runtime_error("test set-up: cannot watch " + folder.string());
     }
 
@@ -62,6 +69,16 @@ public:
             if (::poll(&ready, 1, static_cast<int>(left.count())) > 0)
                 readEvents();
         }
+    }
+
+    // Whether an event of `mask` on `name` has happened at any time so far.
+    bool sawEver(std::uint32_t mask, const std::string& name)
+    {
+        readEvents();
+        for (const auto& [eventMask, eventName] : events_)
+            if ((eventMask & mask) && eventName == name)
+                return true;
+        return false;
     }
 
 private:
@@ -100,7 +117,7 @@ protected:
         const std::filesystem::path record = work / "arguments";
         testing::writeBytes(installer, "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + record.string() + ".part'\nmv '" +
                                            record.string() + ".part' '" + record.string() + "'\n");
-        key.sign(installer);
+        key.signRelease(installer, kOffered);
         watch.add(programFolder);
         watch.add(work.path());
 
@@ -122,7 +139,7 @@ protected:
 
     void startServer(bool withInstaller)
     {
-        std::vector<std::string> options{"--db", (work / "scores.db").string(), "--version", "1.0.1"};
+        std::vector<std::string> options{"--db", (work / "scores.db").string(), "--version", kOffered};
         if (withInstaller)
             options.insert(options.end(), {"--installer-dir", installerFolder.string()});
         server = std::make_unique<testing::ServerProcess>(KESTROVA_SERVER_PATH, options);
@@ -130,18 +147,24 @@ protected:
         ::setenv("KESTROVA_CONNECT_TO", route.c_str(), 1);
     }
 
-    // Starts the game and clicks "update now" until the game moves its
-    // executable aside: the panel shows once the version check is answered.
-    bool startGameAndAccept()
+    // Starts the game; returns its main window's id, empty when it shows none.
+    std::string startGame()
     {
-        const int log = ::open((work / "game.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        const int log = ::open((work / "game.log").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
         gamePid = testing::spawn({game.string()}, log, log, work.path());
         ::close(log);
         const std::string window =
             testing::runProgram({KESTROVA_XDOTOOL_PATH, "search", "--sync", "--all", "--onlyvisible", "--pid",
                                  std::to_string(gamePid), "--name", "^Kestrova$"})
                 .out;
-        const std::string id = window.substr(0, window.find('\n'));
+        return window.substr(0, window.find('\n'));
+    }
+
+    // Starts the game and clicks "update now" until the game starts its
+    // download: the panel shows once the version check is answered.
+    bool startGameAndAccept()
+    {
+        const std::string id = startGame();
         if (id.empty())
             return false;
         // Inside the button (27..153, 90..130 on the 205, 96 panel of the board
@@ -150,7 +173,7 @@ protected:
         const auto deadline = Clock::now() + 60s;
         while (Clock::now() < deadline) {
             testing::runProgram({KESTROVA_XDOTOOL_PATH, "mousemove", "--window", id, "270", "259", "click", "1"});
-            if (watch.waitFor(IN_MOVED_FROM, "kestrova", 250ms))
+            if (watch.waitFor(IN_CREATE, kDownload, 250ms))
                 return true;
         }
         return false;
@@ -164,12 +187,14 @@ protected:
         return testing::exitCodeOf(status);
     }
 
-    // A refused download: the executable comes back, the game runs on until
-    // it is closed the ordinary way, and nothing was started.
+    // A refused download: the download is deleted, the executable never
+    // moved, the game runs on until it is closed the ordinary way, and
+    // nothing was started.
     void expectRefused()
     {
         ASSERT_TRUE(startGameAndAccept());
-        ASSERT_TRUE(watch.waitFor(IN_MOVED_TO, "kestrova", 60s)) << "the executable did not get its name back";
+        ASSERT_TRUE(watch.waitFor(IN_DELETE, kDownload, 60s)) << "the download was not deleted";
+        EXPECT_FALSE(watch.sawEver(IN_MOVED_FROM, "kestrova"));
         ::kill(gamePid, SIGTERM);
         EXPECT_EQ(waitForGame(), 0);
         EXPECT_EQ(contentsOf(programFolder), (std::set<std::string>{"kestrova", "kestrova.ini", "kestrovatally.tld"}));
@@ -220,6 +245,14 @@ TEST_F(UpdateProgramTest, ASignatureByAnotherKey)
     expectRefused();
 }
 
+TEST_F(UpdateProgramTest, AnOlderReleaseOfferedAsTheNewOne)
+{
+    // Signed with the release key, as the release before the one offered.
+    key.signRelease(installer, "1.0.0");
+    startServer(true);
+    expectRefused();
+}
+
 TEST_F(UpdateProgramTest, AnInstallerChangedAfterSigning)
 {
     testing::writeBytes(installer, MinisignKeyPair::slurp(installer) + "touch '" + (work / "arguments").string() +
@@ -242,9 +275,34 @@ TEST_F(UpdateProgramTest, ClosingTheGameDuringASlowDownloadEndsTheWait)
     ::kill(gamePid, SIGTERM);
     EXPECT_EQ(waitForGame(), 0);
     EXPECT_TRUE(slow.waitForHangUps(1));
-    EXPECT_TRUE(watch.waitFor(IN_MOVED_TO, "kestrova", 10s)) << "the executable did not get its name back";
+    EXPECT_FALSE(watch.sawEver(IN_MOVED_FROM, "kestrova"));
     EXPECT_EQ(contentsOf(programFolder), (std::set<std::string>{"kestrova", "kestrova.ini", "kestrovatally.tld"}));
     EXPECT_EQ(slow.requestCount(), 2u);
+}
+
+TEST_F(UpdateProgramTest, AGameKilledDuringAStalledDownloadKeepsItsExecutableAndTheNextStartTidiesUp)
+{
+    // The version answers; the installer's head arrives, then nothing more.
+    testing::TestHttpServer slow;
+    slow.queueReply({testing::TestHttpServer::response("200 OK", "1.0.1")});
+    slow.setReply({"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\npartial", true});
+    ::setenv("KESTROVA_CONNECT_TO", slow.route().c_str(), 1);
+    ASSERT_TRUE(startGameAndAccept());
+    ASSERT_TRUE(slow.waitForRequests(2));
+
+    // Nothing polite: the game dies where it waits.
+    ::kill(gamePid, SIGKILL);
+    waitForGame();
+    EXPECT_FALSE(watch.sawEver(IN_MOVED_FROM, "kestrova"));
+    EXPECT_EQ(contentsOf(programFolder), (std::set<std::string>{"kestrova", kDownload}));
+    EXPECT_EQ(MinisignKeyPair::slurp(game), MinisignKeyPair::slurp(KESTROVA_GAME_PATH));
+
+    // The next start finds the download it left and removes it.
+    ASSERT_FALSE(startGame().empty());
+    EXPECT_TRUE(watch.waitFor(IN_DELETE, kDownload, 10s)) << "the leftover download was not removed";
+    ::kill(gamePid, SIGTERM);
+    EXPECT_EQ(waitForGame(), 0);
+    EXPECT_EQ(contentsOf(programFolder), (std::set<std::string>{"kestrova", "kestrova.ini", "kestrovatally.tld"}));
 }
 
 } // namespace

@@ -39,6 +39,16 @@ public:
         return slurp(file.string() + ".minisig");
     }
 
+    // Signs an installer as the README's release steps do, the version named
+    // in the trusted comment:
+    //   minisign -S -s KEY -t "kestrova VERSION" -m kessetup.exe
+    std::string signRelease(const std::filesystem::path& installer, const std::string& version) const
+    {
+        run("minisign -S -s '" + secretKeyFile_.string() + "' -t 'kestrova " + version + "' -m '" +
+            installer.string() + "'");
+        return slurp(installer.string() + ".minisig");
+    }
+
     static std::string slurp(const std::filesystem::path& path)
     {
         std::ifstream in(path, std::ios::binary);

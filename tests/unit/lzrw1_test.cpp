@@ -128,6 +128,69 @@ TEST(container_unpack, refuses_short_lzh_streams_with_the_size_mismatch)
     EXPECT_EQ(messageOf(bytesOf("!HZL")), kReadError);
 }
 
+// A few bytes of runs per 32768 unpacked: about 1.3 MB that states and
+// really holds 1 GiB, if the stated size were believed.
+Bytes bomb(std::uint32_t statedSize, std::size_t fullBlocks)
+{
+    Bytes container = header("WRZL", statedSize);
+    const Bytes block = zeroBlock();
+    for (std::size_t k = 0; k < fullBlocks; ++k)
+        container.insert(container.end(), block.begin(), block.end());
+    return container + Bytes{0x01, 0x00, 0x80};
+}
+
+TEST(container_unpack, a_stated_size_over_the_bound_is_refused_before_any_block)
+{
+    const Bytes data(40000, 'z');
+    for (const TCompressMode mode : {TCompressMode::Fast, TCompressMode::Good}) {
+        const Bytes packed = packContainer(data, mode);
+        int blocks = 0;
+        const auto count = [&] { ++blocks; };
+        EXPECT_EQ(unpackContainer(packed, "tally.tld", count, 40000), data);
+        blocks = 0;
+        try {
+            unpackContainer(packed, "tally.tld", count, 39999);
+            ADD_FAILURE() << "a size over the bound was unpacked";
+        } catch (const ELzrw1Exception& e) {
+            EXPECT_STREQ(e.what(), "tally.tld : Lzrw1 decompression : the stated size of 40000 bytes is over the "
+                                   "limit of 39999 bytes !");
+        }
+        EXPECT_EQ(blocks, 0);
+    }
+
+    // The bound by default: 16 MiB, far past any tally, far below 4 GiB.
+    const Bytes gib = bomb(1u << 30, 32768);
+    EXPECT_EQ(messageOf(gib), "tally.tld : Lzrw1 decompression : the stated size of 1073741824 bytes is over the "
+                              "limit of 16777216 bytes !");
+    EXPECT_EQ(messageOf(header("WRZL", (16u << 20) + 1)),
+              "tally.tld : Lzrw1 decompression : the stated size of 16777217 bytes is over the limit of "
+              "16777216 bytes !");
+    EXPECT_EQ(messageOf(header("!HZL", 0xFFFFFFFFu)),
+              "tally.tld : Lzrw1 decompression : the stated size of 4294967295 bytes is over the limit of "
+              "16777216 bytes !");
+    // The header's own error comes first, as does a header cut short.
+    EXPECT_EQ(messageOf(header("WRZX", 0xFFFFFFFFu)), "tally.tld : Lzrw1 decompression : this file has no valid header !");
+    EXPECT_EQ(messageOf(Bytes{'W', 'R', 'Z', 'L', 0xFF, 0xFF}), kReadError);
+    EXPECT_EQ(unpackContainer(bomb(16u << 20, 512), "x").size(), 16u << 20);
+}
+
+// Once the blocks have given more than the header stated, the file can only
+// fail: decoding the rest would cost time for nothing.
+TEST(container_unpack, unpacking_stops_at_the_first_block_past_the_stated_size)
+{
+    int blocks = 0;
+    try {
+        unpackContainer(bomb(10, 1000), "tally.tld", [&] { ++blocks; });
+        ADD_FAILURE() << "an overlong container was unpacked";
+    } catch (const ELzrw1Exception& e) {
+        EXPECT_EQ(e.what(), kFastMismatch);
+    }
+    EXPECT_EQ(blocks, 0);
+    blocks = 0;
+    EXPECT_EQ(messageOf(bomb(32768 * 3 + 1, 4)), kFastMismatch);
+    EXPECT_EQ(messageOf(bomb(32768 * 3, 3)), "no error");
+}
+
 TEST(container_advise, fast_for_what_it_shrinks_well)
 {
     Bytes noise(20000);
@@ -245,6 +308,42 @@ TEST_F(ContainerFiles, a_failed_unpack_leaves_no_output_and_keeps_an_old_one)
     EXPECT_EQ(failure(c, false), path("plain.tld") + " : Lzrw1 decompression : this file has no valid header !");
     EXPECT_EQ(read("out.txt"), bytesOf("the previous contents"));
     EXPECT_EQ(fileCount(), 3u);
+}
+
+TEST_F(ContainerFiles, unpacking_a_file_reads_no_more_than_its_stated_size_can_need)
+{
+    const Bytes text = bytesOf("9\r\n12\r\n" + std::string(500, 'x'));
+    for (const TCompressMode mode : {TCompressMode::Fast, TCompressMode::Good}) {
+        // A container, then a long tail that no unpacking looks at.
+        write("tailed.tld", packContainer(text, mode));
+        fs::resize_file(path("tailed.tld"), std::uintmax_t{256} << 20);   // sparse: costs no disk
+        const Bytes read = readContainerFile(path("tailed.tld"));
+        // At most one block of the largest length, or four bytes a byte.
+        EXPECT_LE(read.size(), std::max<std::size_t>(8 + 2 + 0xFFFF, 8 + text.size() * 4 + 64));
+        EXPECT_GE(read.size(), packContainer(text, mode).size());
+
+        Tlzrw1 c;
+        c.InputFile = path("tailed.tld");
+        c.OutputFile = path("out.txt");
+        EXPECT_EQ(c.Decompress(), text.size());
+        EXPECT_EQ(this->read("out.txt"), text);
+    }
+
+    // The component's own bound, with the file's name in the message.
+    write("bomb.tld", bomb(1u << 30, 32768));
+    Tlzrw1 c;
+    c.InputFile = path("bomb.tld");
+    c.OutputFile = path("bomb.txt");
+    EXPECT_EQ(failure(c, false), path("bomb.tld") + " : Lzrw1 decompression : the stated size of 1073741824 bytes "
+                                                    "is over the limit of 16777216 bytes !");
+    EXPECT_FALSE(fs::exists(path("bomb.txt")));
+    c.MaxUnpackedSize = 1000;
+    write("small.tld", packContainer(Bytes(1001, 's'), TCompressMode::Fast));
+    c.InputFile = path("small.tld");
+    EXPECT_EQ(failure(c, false), path("small.tld") + " : Lzrw1 decompression : the stated size of 1001 bytes "
+                                                     "is over the limit of 1000 bytes !");
+    c.MaxUnpackedSize = 1001;
+    EXPECT_EQ(c.Decompress(), 1001u);
 }
 
 TEST_F(ContainerFiles, a_directory_as_input_is_refused)

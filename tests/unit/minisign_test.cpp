@@ -161,6 +161,28 @@ TEST_F(MinisignTest, AChangedTrustedCommentIsRefusedEvenForTheRightFile)
               Result::CommentMismatch);
 }
 
+// A release names its version in the trusted comment; the check wants exactly
+// that text, and only after the comment's own signature has held.
+TEST_F(MinisignTest, TheExpectedTrustedCommentMustBeExactlyTheSignedOne)
+{
+    const std::string release = key.signRelease(file, "1.0.3");
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), release, file, "kestrova 1.0.3"), Result::Verified);
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), release, file), Result::Verified);
+    for (const char* other : {"kestrova 1.0.2", "kestrova 1.0.3 ", "kestrova 1.0.", "Kestrova 1.0.3", "", "1.0.3"})
+        EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), release, file, other), Result::OtherRelease) << other;
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), legacy, file, "kestrova test"), Result::Verified);
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), legacy, file, "kestrova 1.0.3"), Result::OtherRelease);
+
+    // A comment rewritten to the expected text is no release of that version.
+    std::vector<std::string> lines = linesOf(prehashed);
+    lines.at(2) = "trusted comment: kestrova 1.0.3";
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), joined(lines), file, "kestrova 1.0.3"),
+              Result::CommentMismatch);
+    // Every other refusal keeps its own result.
+    writeBytes(file, message + "x");
+    EXPECT_EQ(Minisign::verifyFile(key.publicKeyText(), release, file, "kestrova 1.0.3"), Result::FileMismatch);
+}
+
 TEST_F(MinisignTest, AnotherKeysSignatureIsRefusedByIdAndByTheSignatureItself)
 {
     const MinisignKeyPair stranger(folder.path(), "stranger");

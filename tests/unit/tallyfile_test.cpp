@@ -123,6 +123,35 @@ TEST(TallyFile, FilesThatAreNotTalliesGiveTheirErrorAndTheDefaultsStand)
     EXPECT_EQ(grid, defaults);
 }
 
+// A small file whose container states, and really holds, far more than any
+// tally is refused before it is unpacked.
+TEST(TallyFile, ATallyStatingMoreThanTheBoundIsRefusedUnpacked)
+{
+    TempFolder folder;
+    const TallyFile file(folder / "kestrovatally.tld");
+    const StringGrid defaults = TallyModel().grid();
+    StringGrid grid = defaults;
+
+    std::string bomb = std::string("WRZL") + std::string("\x00\x00\x00\x40", 4);   // 1 GiB
+    const std::string zeros = packed(std::string(32768, '\0'));
+    const std::string zeroBlock = zeros.substr(8, zeros.size() - 8 - 3);   // less the header and the empty end block
+    for (int k = 0; k < 32768; ++k)
+        bomb += zeroBlock;
+    bomb += std::string("\x01\x00\x80", 3);
+    writeBytes(file.path(), bomb);
+    EXPECT_EQ(file.load(grid), file.path().string() + " : Lzrw1 decompression : the stated size of 1073741824 "
+                                                      "bytes is over the limit of 1048576 bytes !");
+    EXPECT_EQ(grid, defaults);
+
+    // The bound itself still loads.
+    const std::string text = "1\r\n1\r\n" + std::string(TallyFile::maxUnpackedSize - 6, 'n');
+    writeBytes(file.path(), packed(text));
+    EXPECT_EQ(file.load(grid), std::nullopt);
+    EXPECT_EQ(grid.cell(0, 0).size(), TallyFile::maxUnpackedSize - 6);
+    writeBytes(file.path(), packed(text + "n"));
+    EXPECT_NE(file.load(grid), std::nullopt);
+}
+
 TEST(TallyFile, AFailedSaveKeepsThePreviousFile)
 {
     TempFolder folder;

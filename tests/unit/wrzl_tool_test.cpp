@@ -95,9 +95,45 @@ TEST_F(WrzlTool, failures_print_the_message_and_leave_no_output)
     EXPECT_FALSE(fs::exists(path("out")));
 }
 
+// A header states the unpacked size; unpacking holds it all in memory, so a
+// size over --max-size (16M unless given) is refused before any decoding.
+TEST_F(WrzlTool, unpack_refuses_a_stated_size_over_its_maximum)
+{
+    // Two blocks of 32768 zero bytes, 80 bytes in all; then the end block.
+    write("in.txt", std::string(65536, '\0'));
+    ASSERT_EQ(run("pack " + path("in.txt") + " " + path("zeros.tld")), 0);
+
+    EXPECT_EQ(run("unpack --max-size 65535 " + path("zeros.tld") + " " + path("out")), 1);
+    EXPECT_EQ(err_, path("zeros.tld") + " : Lzrw1 decompression : the stated size of 65536 bytes is over the limit "
+                                        "of 65535 bytes !\n");
+    EXPECT_FALSE(fs::exists(path("out")));
+    for (const char* limit : {"65536", "64K", "1M", "4G"}) {
+        EXPECT_EQ(run(std::string("unpack --max-size ") + limit + " " + path("zeros.tld") + " " + path("out")), 0)
+            << limit;
+        EXPECT_EQ(out_, "65536 bytes written\n");
+    }
+
+    // The same file stating 2 GiB, with its blocks to match, by default.
+    std::string bomb = read("zeros.tld");
+    bomb[4] = 0, bomb[5] = 0, bomb[6] = 0, bomb[7] = static_cast<char>(0x80);
+    const std::string block = bomb.substr(8, (bomb.size() - 8 - 3) / 2);
+    std::string blocks;
+    for (int k = 0; k < 1000; ++k)
+        blocks += block;
+    write("bomb.tld", bomb.substr(0, 8) + blocks + "\x01\x00\x80");
+    EXPECT_EQ(run("unpack " + path("bomb.tld") + " " + path("out2")), 1);
+    EXPECT_EQ(err_, path("bomb.tld") + " : Lzrw1 decompression : the stated size of 2147483648 bytes is over the "
+                                       "limit of 16777216 bytes !\n");
+    EXPECT_FALSE(fs::exists(path("out2")));
+}
+
 TEST_F(WrzlTool, bad_usage_exits_with_two)
 {
-    for (const char* arguments : {"", "pack", "pack a", "pack --fast a b", "unpack a", "unpack a b c", "copy a b"}) {
+    for (const char* arguments : {"", "pack", "pack a", "pack --fast a b", "unpack a", "unpack a b c", "copy a b",
+                                  "unpack --max-size a b", "unpack --max-size 1 a b c", "pack --max-size 1 a b",
+                                  "unpack --max-size x a b", "unpack --max-size 1T a b", "unpack --max-size -1 a b",
+                                  "unpack --max-size 4097M a b", "unpack --max-size 1k a b", "unpack --max-size '' a b",
+                                  "unpack --max-size 99999999999999999999 a b"}) {
         EXPECT_EQ(run(arguments), 2) << arguments;
         EXPECT_EQ(err_.rfind("usage: kestrova-wrzl", 0), 0u) << arguments;
         EXPECT_TRUE(out_.empty());
