@@ -18,12 +18,24 @@ DealInsight::DealInsight(QObject* parent)
           // On the worker thread: handed to this object's thread; an answer
           // that arrives after a newer position is dropped there by its ticket.
           [this](std::uint64_t ticket, const Verdict& verdict) {
-              QMetaObject::invokeMethod(this, [this, ticket, verdict] { verdictArrived(ticket, verdict); },
-                                        Qt::QueuedConnection);
+              ++answersOnTheWay_;
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, ticket, verdict] {
+                      --answersOnTheWay_;
+                      verdictArrived(ticket, verdict);
+                  },
+                  Qt::QueuedConnection);
           },
           [this](std::uint64_t ticket, const Solution& solution) {
-              QMetaObject::invokeMethod(this, [this, ticket, solution] { solutionArrived(ticket, solution); },
-                                        Qt::QueuedConnection);
+              ++answersOnTheWay_;
+              QMetaObject::invokeMethod(
+                  this,
+                  [this, ticket, solution] {
+                      --answersOnTheWay_;
+                      solutionArrived(ticket, solution);
+                  },
+                  Qt::QueuedConnection);
           })
 {
     verdictPatience_.setSingleShot(true);
@@ -97,6 +109,12 @@ void DealInsight::stopSearching()
     solution_.reset();
     ticket_ = 0;
     verdictPatience_.stop();
+}
+
+bool DealInsight::settled()
+{
+    // The runner counts its answers on their way before it goes idle.
+    return runner_.idle() && answersOnTheWay_ == 0 && !verdictPatience_.isActive();
 }
 
 std::optional<bool> DealInsight::winnable() const

@@ -14,6 +14,7 @@
 #include <QObject>
 #include <QTimer>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 
@@ -45,6 +46,10 @@ public:
     // first position; none until it is known.
     std::optional<int> dealBestScore() const { return dealBestScore_; }
 
+    // The solver has nothing in hand and every answer it gave has been taken
+    // in: until the position or the watch changes, no signal comes.
+    bool settled();
+
 signals:
     // winnable() changed. After a move the old verdict stands for a short
     // while, so that a quick answer replaces it without a blank in between.
@@ -75,6 +80,7 @@ private:
     bool hintWanted_ = false;
     std::optional<Move> hint_;
     QTimer verdictPatience_;
+    std::atomic<int> answersOnTheWay_{0};   // handed to this thread, not yet taken in
 
     SolverRunner runner_;   // last: its worker ends before the rest goes
 };

@@ -65,6 +65,7 @@ public:
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
     const GameTable& game() const { return game_; }
+    DealInsight& dealInsight() { return *insight_; }
     // Whether "Play Sounds" is checked.
     bool playsSounds() const;
 

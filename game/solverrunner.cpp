@@ -37,6 +37,12 @@ void SolverRunner::cancel()
     cancel_ = true;
 }
 
+bool SolverRunner::idle()
+{
+    std::lock_guard lock(mutex_);
+    return !pending_ && !searching_;
+}
+
 bool SolverRunner::isCurrent(std::uint64_t ticket)
 {
     std::lock_guard lock(mutex_);
@@ -56,29 +62,37 @@ void SolverRunner::work(std::stop_token stop)
             position = *pending_;
             pending_.reset();
             ticket = ticket_;
+            searching_ = true;
             // In this order, so that a stop requested from now on still
             // cancels the search below.
             cancel_ = false;
             if (stop.stop_requested())
                 return;
         }
-        try {
-            if (!solver_ || solver_->deck() != position.deck)
-                solver_ = std::make_unique<Solver>(position.deck);
-            // A cancelled search returns nothing; one finished just as the
-            // next position came in is dropped here.
-            const std::optional<Verdict> verdict = solver_->decide(position, &cancel_);
-            if (!verdict || !isCurrent(ticket))
-                continue;
-            verdictFound_(ticket, *verdict);
-            const std::optional<Solution> solution = solver_->solve(position, &cancel_);
-            if (!solution || !isCurrent(ticket))
-                continue;
-            solutionFound_(ticket, *solution);
-        } catch (const std::invalid_argument&) {
-            // Positions come from the game table, which reaches no such
-            // position; answering nothing is all there is to do.
-        }
+        answer(position, ticket);
+        std::lock_guard lock(mutex_);
+        searching_ = false;
+    }
+}
+
+void SolverRunner::answer(const Position& position, std::uint64_t ticket)
+{
+    try {
+        if (!solver_ || solver_->deck() != position.deck)
+            solver_ = std::make_unique<Solver>(position.deck);
+        // A cancelled search returns nothing; one finished just as the next
+        // position came in is dropped here.
+        const std::optional<Verdict> verdict = solver_->decide(position, &cancel_);
+        if (!verdict || !isCurrent(ticket))
+            return;
+        verdictFound_(ticket, *verdict);
+        const std::optional<Solution> solution = solver_->solve(position, &cancel_);
+        if (!solution || !isCurrent(ticket))
+            return;
+        solutionFound_(ticket, *solution);
+    } catch (const std::invalid_argument&) {
+        // Positions come from the game table, which reaches no such position;
+        // answering nothing is all there is to do.
     }
 }
 

@@ -39,9 +39,13 @@ public:
     std::uint64_t start(const Position& position);
     // Nothing more is delivered for the position in hand.
     void cancel();
+    // No position waits and none is being searched: until the next start(),
+    // no callback comes.
+    bool idle();
 
 private:
     void work(std::stop_token stop);
+    void answer(const Position& position, std::uint64_t ticket);
     bool isCurrent(std::uint64_t ticket);
 
     VerdictFound verdictFound_;
@@ -51,6 +55,7 @@ private:
     std::condition_variable_any wake_;
     std::optional<Position> pending_;
     std::uint64_t ticket_ = 0;
+    bool searching_ = false;
     std::atomic<bool> cancel_{false};
     std::unique_ptr<Solver> solver_;   // the worker's alone
 

@@ -64,18 +64,20 @@ click_at "${empty_felt[@]}"
 wait_for_change "$turn_area" "$work/drawn-again.png" "$work/no-ring.png" || fail "a click left the ring shown"
 
 # Letters typed into the name box are the name's, never moves.
-click_at "${options_menu[@]}"
-sleep 0.3
-for _ in 1 2 3; do xdotool key Down; done
-xdotool key Return                       # "Change  Name"
-sleep 0.3
+shoot "$name_area" "$work/name-closed-again.png"
+open_menu "${options_menu[@]}"
+choose_item 3                            # "Change  Name"
+wait_for_change "$name_area" "$work/name-closed-again.png" "$work/name-reopened.png" || fail "the name panel did not show"
 xdotool type --delay 50 dd
+wait_for_change "$name_area" "$work/name-reopened.png" "$work/name-typed.png" || fail "the name box took no letters"
+# Keys are taken in order: once the x shows, Left and Right have been handled.
 xdotool key Left Right
-sleep 0.5
+xdotool type x
+wait_for_change "$name_area" "$work/name-typed.png" "$work/name-marked.png" || fail "the name box took no x"
 shoot "$turn_area" "$work/after-typing.png"
 same "$work/no-ring.png" "$work/after-typing.png" || fail "keys typed into the name box reached the board"
 xdotool key Escape
-sleep 0.3
+wait_for_change "$name_area" "$work/name-marked.png" "$work/name-gone.png" || fail "Escape left the name panel open"
 
 kill -TERM "$pid"
 status=0

@@ -19,6 +19,8 @@ options_menu=(72 8)
 # Stock, discard and "Cards Left": what a stock turn changes and its undo restores.
 turn_area="170x125+$((board_x + 287))+$((board_y + 319))"
 board_area="737x448+$board_x+$board_y"
+# The middle of the board, where the name panel lies.
+name_area="329x161+$((board_x + 205))+$((board_y + 96))"
 
 start_game() {
   "$game" &
@@ -50,10 +52,15 @@ wait_for_change() {
 click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
 
 choose_option() { # the Nth item of the Options menu
-  click_at "${options_menu[@]}"
-  sleep 0.3
-  for _ in $(seq "$1"); do xdotool key Down; done
-  xdotool key Return
+  open_menu "${options_menu[@]}"
+  choose_item "$1"
+}
+
+# "Change  Name", then waits until the name panel shows.
+open_name_panel() {
+  shoot "$work/before-name.png" "$name_area"
+  choose_option 3
+  wait_for_change "$work/before-name.png" "$work/name-panel.png" "$name_area" || fail "the name panel did not show"
 }
 
 stored() { sed -n "s/^$1=//p" "$ini"; }
@@ -72,8 +79,7 @@ wait_for_change "$work/turned.png" "$work/undone.png" || fail "Ctrl+Z did not un
 [ "$(compare -metric AE "$work/dealt.png" "$work/undone.png" null: 2>&1 || true)" = "0" ] ||
   fail "after Ctrl+Z the stock, discard and cards left differ from the dealt board"
 
-choose_option 3                       # "Change  Name"
-sleep 0.3
+open_name_panel
 click_at "${name_done[@]}"            # DONE takes the name panel's text
 stop_game
 [ "$(stored Name)" = "Guest" ] || fail "a key typed during play changed the name to '$(stored Name)'"
@@ -92,7 +98,6 @@ done
 start_game
 xdotool windowmove --sync "$window" 200 150 windowsize --sync "$window" 900 650
 choose_option 2                       # "Reset Screen Location"
-sleep 0.3
 stop_game
 [ "$(stored Left),$(stored Top)" = "3,3" ] || fail "Reset Screen Location stored $(stored Left),$(stored Top)"
 size="$(stored Width)x$(stored Height)"
@@ -106,8 +111,7 @@ xdotool key ctrl+s
 wait_for_change "$work/empty5.png" "$work/dealt5.png" "$board_area" || fail "Ctrl+S dealt no game"
 xdotool key h
 wait_for_change "$work/dealt5.png" "$work/hinted5.png" "$board_area" || fail "H showed no hint"
-choose_option 3                       # "Change  Name": the box has the focus
-sleep 0.3
+open_name_panel                       # the box has the focus
 xdotool type --delay 50 h
 click_at "${name_done[@]}"
 stop_game

@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace kestrova {
@@ -147,6 +149,40 @@ TEST(SolverRunner, EndsWhileSearchingAndAfterCancel)
     EXPECT_GT(ticket, cancelled + 1);   // cancel() spends a ticket of its own
     expectSameAnswer(inbox.waitForSolution(ticket), Position::dealtFromState(57));
     EXPECT_GE(inbox.arrivals().size(), delivered + 2);
+}
+
+// Idle means delivered: whoever waits for it (the window's tests do) may
+// count on every answer for the positions handed over being in.
+TEST(SolverRunner, IsIdleOnlyOnceEveryAnswerIsDelivered)
+{
+    Inbox inbox;
+    SolverRunner runner(inbox.verdictFound(), inbox.solutionFound());
+    EXPECT_TRUE(runner.idle());
+    const auto awaitIdle = [&runner] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+        while (!runner.idle() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return runner.idle();
+    };
+
+    for (std::uint32_t deal : {3u, 4u, 5u}) {
+        const std::uint64_t ticket = runner.start(Position::dealtFromState(deal));
+        EXPECT_FALSE(runner.idle());
+        ASSERT_TRUE(awaitIdle());
+        EXPECT_EQ(inbox.verdicts().count(ticket), 1u) << deal;
+        EXPECT_EQ(inbox.solutions().count(ticket), 1u) << deal;
+    }
+
+    Position refused = Position::dealtFromState(6);
+    refused.discard = 0;
+    runner.start(refused);
+    ASSERT_TRUE(awaitIdle());
+    runner.start(Position::dealtFromState(7));
+    runner.cancel();
+    ASSERT_TRUE(awaitIdle());
+    const std::size_t delivered = inbox.arrivals().size();
+    EXPECT_TRUE(runner.idle());
+    EXPECT_EQ(inbox.arrivals().size(), delivered);
 }
 
 } // namespace

@@ -303,7 +303,7 @@ void DealInsightTest::anAnswerForAnOldPositionShowsNothing()
     QTRY_VERIFY(!label("label_verdict")->text().isEmpty());
     const Position now = *Position::of(main().game());
     QCOMPARE(label("label_verdict")->text() == "Winnable", Solver(now.deck).decide(now)->winnable);
-    QTest::qWait(50);
+    QTRY_VERIFY(main().dealInsight().settled());
     QVERIFY(!marker()->isVisible());   // asked for the old position only
     playHintedMove();                  // asked again: the new position's
 }
@@ -344,7 +344,7 @@ void DealInsightTest::optionOffLeavesEverySpecifiedThingAsItWas()
     main().game().startWithDeck(testing::clearableDeck());
     for (int slot : testing::kClearingOrder)
         main().card_19Click(slot);
-    QTest::qWait(100);   // time for any answer to arrive and be drawn
+    QTRY_VERIFY(main().dealInsight().settled());   // every answer arrived and drawn
     QVERIFY(label("label_bestcleared")->isHidden());
     QVERIFY(label("label_verdict")->isHidden());
     QCOMPARE(main().game().score(), 406 + 60 + 120);   // one chain of 28 with three peak tops, then the bonus
@@ -378,7 +378,7 @@ void DealInsightTest::solverRunsOnlyForWhatIsWatchedOrAskedFor()
     QSignalSpy bestScores(&insight, &DealInsight::dealBestScoreFound);
     insight.setPosition(deal);
     insight.setPosition(drawn);
-    QTest::qWait(300);   // more than any answer for these positions takes
+    QTRY_VERIFY(insight.settled());
     QVERIFY(!insight.winnable());
     QCOMPARE(verdicts.count(), 0);
 
@@ -399,7 +399,7 @@ void DealInsightTest::solverRunsOnlyForWhatIsWatchedOrAskedFor()
     const Position other = Position::dealtFromState(firstDeal(true, firstDeal(true) + 1));
     insight.setPosition(other);
     insight.setPosition(std::nullopt);
-    QTest::qWait(300);
+    QTRY_VERIFY(insight.settled());
     QCOMPARE(bestScores.count(), 1);
     insight.setWatched(true);
     QTRY_COMPARE(bestScores.count(), 2);
