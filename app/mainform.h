@@ -187,6 +187,7 @@ private:
     void fitToFrame();
     void saveTally();
     void scorePosted();
+    void scorePostFailed();
     void showHint(Move move);
     void showInsight();
 
@@ -276,6 +277,7 @@ private:
     WindowSource<Thighscore> highscore_;
     Thighscore* connectedHighscore_ = nullptr;   // the one whose scorePosted is connected
     QMetaObject::Connection scorePostedConnection_;
+    QMetaObject::Connection scorePostFailedConnection_;
 };
 
 } // namespace kestrova
