@@ -31,6 +31,7 @@ ReduceLimits limitsFor(std::uint8_t choice)
     limits.maxDepth = 1 + (choice & 0x07);
     limits.maxTableDepth = 1 + ((choice >> 3) & 0x01);
     limits.maxElements = 1 + ((choice >> 4) & 0x07) * 3;
+    limits.maxCells = 1 + ((choice >> 2) & 0x03);
     limits.maxOutput = 64 + (choice & 0x0f) * 40;
     limits.maxStyleSheet = 32;
     limits.maxFontFaces = 1 + (choice & 0x01);
@@ -49,6 +50,7 @@ void checkShape(const std::string& page, const ReduceLimits& limits)
     int depth = 0;
     int tables = 0;
     int elements = 0;
+    int cells = 0;
     for (std::size_t at = page.find('<'); at != std::string::npos; at = page.find('<', at + 1)) {
         const bool end = at + 1 < page.size() && page[at + 1] == '/';
         const std::size_t nameFrom = at + (end ? 2 : 1);
@@ -73,6 +75,7 @@ void checkShape(const std::string& page, const ReduceLimits& limits)
             check(depth >= 0 && tables >= 0);
         } else {
             ++elements;
+            cells += name == "td" || name == "th";
             if (!isVoid(name)) {
                 ++depth;
                 tables += name == "table";
@@ -82,6 +85,7 @@ void checkShape(const std::string& page, const ReduceLimits& limits)
     }
     check(depth == 0);
     check(elements <= limits.maxElements);
+    check(cells <= limits.maxCells);
     // Only end tags may pass the length bound, and at most one per level.
     check(page.size() <= limits.maxOutput + static_cast<std::size_t>(limits.maxDepth) * 14);
 }

@@ -434,10 +434,15 @@ private:
             std::string written;
             for (const auto& [known, value] : values)
                 attributeInto(written, kAttributes[known], value);
-            if (keptElements_ >= limits_.maxElements || !room(element.name.size() + written.size() + 2)) {
+            // A cell of a table inside a table is laid out over and over as the
+            // outer one finds its widths: it counts three times.
+            const int cellCost = element.kind != Cell ? 0 : tableDepth_ > 1 ? 3 : 1;
+            if (keptElements_ >= limits_.maxElements || keptCells_ + cellCost > limits_.maxCells ||
+                !room(element.name.size() + written.size() + 2)) {
                 stopped_ = true;
                 return;
             }
+            keptCells_ += cellCost;
             out_ += '<';
             out_ += element.name;
             out_ += written;
@@ -648,6 +653,7 @@ private:
     int keptDepth_ = 0;
     int tableDepth_ = 0;
     int keptElements_ = 0;
+    int keptCells_ = 0;
     std::size_t styleBytes_ = 0;
     std::vector<std::string> faces_;
     bool stopped_ = false;

@@ -67,11 +67,11 @@ TEST(HtmlReducer, NestingStopsAtTheBoundsAndTheTextStays)
 {
     const std::string tables = repeat("<table><tr><td>", 30) + "deep" + repeat("</td></tr></table>", 30);
     const std::string reduced = reducePage(tables);
-    EXPECT_EQ(deepest(reduced), 12);
-    EXPECT_EQ(deepest(reduced, "table"), 4);
+    EXPECT_EQ(deepest(reduced), 6);
+    EXPECT_EQ(deepest(reduced, "table"), 2);
     EXPECT_NE(reduced.find("<td>deep</td>"), std::string::npos);
-    const std::string flat = repeat("<table><tr><td>x", 8) + "deep";
-    EXPECT_EQ(deepest(reducePage(flat, {.maxDepth = 30}), "table"), 4);
+    const std::string flat = repeat("<div><table><tr><td>x", 8) + "deep";
+    EXPECT_EQ(deepest(reducePage(flat, {.maxTableDepth = 3}), "table"), 3);
 
     // A list is opened only where an item fits in it.
     for (const auto& [element, kept] : {std::pair{"div", 12}, std::pair{"ul", 11}, std::pair{"blockquote", 12},
@@ -99,6 +99,11 @@ TEST(HtmlReducer, ElementsAndLengthStopAtTheirBounds)
     ReduceLimits limits;
     limits.maxElements = 3;
     EXPECT_EQ(reducePage("<p>a</p><p>b</p><p>c</p><p>d</p>", limits), "<p>a</p><p>b</p><p>c</p>");
+
+    limits = {};
+    limits.maxCells = 3;
+    EXPECT_EQ(reducePage("<table><tr><td>1<td>2</tr><tr><th>3<td>4</table><p>after</p>", limits),
+              "<table><tr><td>1</td><td>2</td></tr><tr><th>3</th></tr></table>");
 
     limits = {};
     limits.maxOutput = 20;
