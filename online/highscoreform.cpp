@@ -2,11 +2,11 @@
 
 #include "online/httpget.h"
 #include "online/serverconfig.h"
-#include "ui/nameedit.h"
 #include "platform/url.h"
 #include "ui/artwork.h"
 #include "ui/flatpanel.h"
 #include "ui/htmlview.h"
+#include "ui/nameedit.h"
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
 
