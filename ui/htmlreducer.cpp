@@ -306,12 +306,10 @@ private:
         bool kept;
     };
 
-    // --- reading ---
-
     void markup()
     {
         const std::string_view rest = in_.substr(at_);
-        if (rest.size() >= 2 && rest[1] == '/' ) {
+        if (rest.size() >= 2 && rest[1] == '/') {
             if (rest.size() >= 3 && isAsciiLetter(rest[2]))
                 return endTag();
             return skipPast(">");
