@@ -135,6 +135,7 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> abo
     help_ = std::move(help);
     highscore_ = std::move(highscore);
     disconnect(scorePostedConnection_);
+    disconnect(scorePostFailedConnection_);
     connectedHighscore_ = nullptr;
 }
 
@@ -160,7 +161,9 @@ Thighscore* Tmain::highscoreWindow()
     Thighscore* window = highscore_ ? highscore_() : nullptr;
     if (window && window != connectedHighscore_) {
         disconnect(scorePostedConnection_);
+        disconnect(scorePostFailedConnection_);
         scorePostedConnection_ = connect(window, &Thighscore::scorePosted, this, &Tmain::scorePosted);
+        scorePostFailedConnection_ = connect(window, &Thighscore::scorePostFailed, this, &Tmain::scorePostFailed);
         connectedHighscore_ = window;
     }
     return window;
@@ -817,6 +820,17 @@ void Tmain::scorePosted()
 {
     panel_cleared->hide();
     Timer1->stop();
+}
+
+// The post ended without the server taking it. Told at once rather than when
+// the wait runs out, and once only: not again when the wait has told it.
+void Tmain::scorePostFailed()
+{
+    if (postingcountdown_ <= 0)
+        return;
+    postingcountdown_ = 0;
+    Timer1->stop();
+    showMessage_(QStringLiteral("Posting Failed."));
 }
 
 void Tmain::Help2Click()

@@ -183,6 +183,7 @@ private:
     void fitToFrame();
     void saveTally();
     void scorePosted();
+    void scorePostFailed();
     void showHint(Move move);
     void showInsight();
 
@@ -272,6 +273,7 @@ private:
     WindowSource<Thighscore> highscore_;
     Thighscore* connectedHighscore_ = nullptr;   // the one whose scorePosted is connected
     QMetaObject::Connection scorePostedConnection_;
+    QMetaObject::Connection scorePostFailedConnection_;
 };
 
 } // namespace kestrova

@@ -25,7 +25,8 @@ bool sameRequest(const Request& a, const Request& b)
 {
     return a.url == b.url && a.requestTarget == b.requestTarget && a.agent == b.agent &&
            a.userName == b.userName && (a.userName.empty() || a.password == b.password) && a.referer == b.referer &&
-           a.headers == b.headers && a.routes == b.routes && a.postBody == b.postBody && a.bufferSize == b.bufferSize;
+           a.headers == b.headers && a.routes == b.routes && a.postBody == b.postBody && a.bufferSize == b.bufferSize &&
+           a.connectTimeoutMs == b.connectTimeoutMs && a.idleTimeoutMs == b.idleTimeoutMs;
 }
 
 std::optional<Request> readRequest(std::string_view stream, std::size_t piece)

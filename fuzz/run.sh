@@ -18,7 +18,7 @@ if ! { { [ -f "$build/build.ninja" ] ||
 fi
 
 status=0
-for target in unpack roundtrip loadgrid inifile minisign fetchstream; do
+for target in unpack roundtrip loadgrid inifile minisign fetchstream htmlpage; do
   exe=$build/fuzz_$target
   if [ ! -x "$exe" ]; then
     echo "fuzz_$target: not built (its sources are not there yet)"
@@ -27,7 +27,7 @@ for target in unpack roundtrip loadgrid inifile minisign fetchstream; do
   work=$build/corpus/$target # new finds go here, never into the committed seeds
   mkdir -p "$work"
   maxlen=()
-  case $target in unpack | roundtrip) maxlen=(-max_len=40000) ;; esac
+  case $target in unpack | roundtrip) maxlen=(-max_len=40000) ;; htmlpage) maxlen=(-max_len=16384) ;; esac
   out=$build/fuzz_$target.log
   if "$exe" -max_total_time="$seconds" -print_final_stats=1 "${maxlen[@]}" \
        -artifact_prefix="$build/artifacts/$target-" "$work" "$root/fuzz/corpus/$target" >"$out" 2>&1; then

@@ -3,7 +3,9 @@
 #include "online/serverconfig.h"
 #include "platform/programfolder.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <optional>
@@ -64,6 +66,12 @@ private:
     pid_t pid_;
 };
 
+long long steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
 Outcome failure(std::string text)
 {
     return {Result::Failed, std::move(text)};
@@ -112,6 +120,8 @@ Outcome FetchProcess::run(const fetch::Request& request, const Handler& onHeader
     fetch::Request routed = request;
     for (const QByteArray& route : *routes)
         routed.routes.push_back(route.toStdString());
+    routed.connectTimeoutMs = ServerConfig::connectTimeoutMs();
+    routed.idleTimeoutMs = ServerConfig::idleTimeoutMs();
     int ends[2];
     if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
         return failure(std::string("The transfer can't be prepared: ") + std::strerror(errno));
@@ -146,16 +156,27 @@ Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const 
     bool answered = false;      // a frame has come
     fetch::FrameReader frames;
     char buffer[16 * 1024];
+    // The program is silent while it connects and while the server is; longer
+    // than both together, and it is stuck itself.
+    const long long ownMs = static_cast<long long>(request.connectTimeoutMs) + request.idleTimeoutMs;
+    const long long patienceMs = ownMs + std::min<long long>(ownMs, kGraceMs);
+    long long heardMs = steadyMs();
     for (;;) {
         pollfd watched[2] = {{socket, static_cast<short>(POLLIN | (sent < toSend.size() ? POLLOUT : 0)), 0},
                              {wakeFd_, POLLIN, 0}};
         if (stop_.load())
             return {Result::Stopped, "Stopped"};
-        if (poll(watched, 2, -1) < 0) {
+        const long long silentMs = steadyMs() - heardMs;
+        if (silentMs >= patienceMs)
+            return {Result::TimedOut, "The transfer program stopped answering"};
+        const int ready = poll(watched, 2, static_cast<int>(std::min<long long>(patienceMs - silentMs, 60'000)));
+        if (ready < 0) {
             if (errno == EINTR)
                 continue;
             return failure(std::string("The transfer can't be watched: ") + std::strerror(errno));
         }
+        if (ready == 0)
+            continue;
         if (stop_.load())
             return {Result::Stopped, "Stopped"};
         if ((watched[0].revents & POLLOUT) != 0) {
@@ -177,6 +198,7 @@ Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const 
         if (got <= 0)
             return failure(requestLost && !answered ? "The transfer program ended before it had the request"
                                                     : "The transfer program ended without an answer");
+        heardMs = steadyMs();
         frames.append(std::string_view(buffer, static_cast<std::size_t>(got)));
         while (std::optional<fetch::Frame> frame = frames.next()) {
             answered = true;

@@ -27,14 +27,22 @@ public:
     FetchProcess& operator=(const FetchProcess&) = delete;
 
     // Runs the transfer to its end. Call once. The routes of KESTROVA_CONNECT_TO
-    // go with every request; where one is malformed, nothing is sent and the
-    // outcome is Failed, rather than a request to the real server. A program
-    // that can't be started, ends without an outcome or sends something
-    // unreadable gives Failed with a text that says so; a stop gives Stopped.
+    // and the time-outs of ServerConfig go with every request; where a route
+    // is malformed, nothing is sent and the outcome is Failed, rather than a
+    // request to the real server. A program that can't be started, ends
+    // without an outcome or sends something unreadable gives Failed with a
+    // text that says so; a stop gives Stopped. Should the program itself hang
+    // (say nothing for longer than its own time-outs allow), it is ended and
+    // the outcome is TimedOut.
     fetch::Outcome run(const fetch::Request& request, const Handler& onHeader, const Handler& onBody);
 
     // Thread-safe, also before run(); the transfer ends as soon as run() looks.
     void stop();
+
+    // How long past the program's own time-outs the game waits for it to
+    // speak before it gives up on the program: this, or the time-outs
+    // together when they are shorter (as tests make them).
+    static constexpr long kGraceMs = 5'000;
 
     // The program run() starts: KESTROVA_FETCH_PROGRAM when set (for tests and
     // development), else the first of ProgramFolder::companionPaths() that exists.

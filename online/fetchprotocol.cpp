@@ -49,6 +49,8 @@ std::string encodeRequest(const Request& request)
         appendFrame(out, Tag::PostBody, *request.postBody);
     if (request.bufferSize > 0)
         appendFrame(out, Tag::BufferSize, std::to_string(request.bufferSize));
+    appendFrame(out, Tag::Timeouts,
+                std::to_string(request.connectTimeoutMs) + ' ' + std::to_string(request.idleTimeoutMs));
     appendFrame(out, Tag::End, {});
     return out;
 }
@@ -64,7 +66,7 @@ std::optional<Outcome> decodeOutcome(std::string_view payload)
     if (lineEnd == std::string_view::npos)
         return std::nullopt;
     const std::optional<long> number = parseDecimal(payload.substr(0, lineEnd));
-    if (!number || *number < static_cast<long>(Result::Done) || *number > static_cast<long>(Result::Failed))
+    if (!number || *number < static_cast<long>(Result::Done) || *number > static_cast<long>(Result::TimedOut))
         return std::nullopt;
     return Outcome{static_cast<Result>(*number), std::string(payload.substr(lineEnd + 1))};
 }
@@ -138,6 +140,19 @@ bool RequestReader::add(const Frame& frame)
         if (!size || *size <= 0 || *size > static_cast<long>(kMaxPayload))
             return fail("a buffer size that is not a whole number from 1 to " + std::to_string(kMaxPayload));
         request_.bufferSize = *size;
+        return true;
+    }
+    case Tag::Timeouts: {
+        const std::size_t blank = frame.payload.find(' ');
+        const std::optional<long> connect = parseDecimal(std::string_view(frame.payload).substr(0, blank));
+        const std::optional<long> idle = blank == std::string::npos
+                                             ? std::nullopt
+                                             : parseDecimal(std::string_view(frame.payload).substr(blank + 1));
+        if (!connect || !idle || *connect <= 0 || *idle <= 0 || *connect > kMaxTimeoutMs || *idle > kMaxTimeoutMs)
+            return fail("time-outs that are not two whole numbers of milliseconds from 1 to " +
+                        std::to_string(kMaxTimeoutMs));
+        request_.connectTimeoutMs = *connect;
+        request_.idleTimeoutMs = *idle;
         return true;
     }
     case Tag::End:

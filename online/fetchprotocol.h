@@ -16,7 +16,7 @@ namespace kestrova::fetch {
 
 // Sent first; a program that speaks another version ends the transfer with a
 // failure that says so. Raise it with any change to the frames below.
-inline constexpr std::string_view kProtocolVersion = "kestrova-fetch 1";
+inline constexpr std::string_view kProtocolVersion = "kestrova-fetch 2";
 
 // The program's file name, as the game looks for it.
 inline constexpr std::string_view kProgramFile = "kestrova-fetch";
@@ -34,12 +34,22 @@ enum class Tag : char {
     Route = 'C',           // one host:port:host:port route; repeated
     PostBody = 'B',        // present: the request is a form POST with this body
     BufferSize = 'Z',      // the most bytes one body frame carries, in decimal
+    Timeouts = 'O',        // the connect and idle time-outs in milliseconds: two decimals and a blank
     End = 'E',
     // program to game
     ReplyHeader = 'h',     // one header line of the reply, with its line break
     ReplyBody = 'd',
     Outcome = 'x',         // the result's number in decimal, a line break, its text
 };
+
+// How long a transfer may take to connect (name look-up included), and how
+// long it may then go without moving a byte either way, before it ends as
+// TimedOut. There is no bound on the whole: a long download goes on while
+// bytes flow.
+inline constexpr long kConnectTimeoutMs = 15'000;
+inline constexpr long kIdleTimeoutMs = 30'000;
+// The longest time-out a request may ask for: a day.
+inline constexpr long kMaxTimeoutMs = 86'400'000;
 
 // The largest payload either side accepts: a header line, a body piece or a
 // form body is far smaller; anything longer is a broken stream.
@@ -56,6 +66,8 @@ struct Request {
     std::vector<std::string> routes;
     std::optional<std::string> postBody;
     long bufferSize = 0;   // 0: the library's own
+    long connectTimeoutMs = kConnectTimeoutMs;
+    long idleTimeoutMs = kIdleTimeoutMs;
 };
 
 // How a transfer ended. The numbers cross the socket: keep them.
@@ -66,6 +78,7 @@ enum class Result : int {
     Stopped = 3,           // the game asked it to stop
     Refused = 4,           // the game's handler of the reply turned it down
     Failed = 5,            // anything else; the text says what
+    TimedOut = 6,          // no connection within the connect time-out, or no byte within the idle one
 };
 
 struct Outcome {

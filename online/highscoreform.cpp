@@ -6,6 +6,7 @@
 #include "ui/artwork.h"
 #include "ui/flatpanel.h"
 #include "ui/htmlview.h"
+#include "ui/nameedit.h"
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
 
@@ -87,8 +88,14 @@ Thighscore::Thighscore(const QPixmap& backgroundPicture, const QString& programn
 
     getit = makeFetch(this, QStringLiteral("getit"));
     connect(getit, &THTTPGet::OnDoneString, this, &Thighscore::getitDoneString);
+    makeSendit();
+}
+
+void Thighscore::makeSendit()
+{
     sendit = makeFetch(this, QStringLiteral("sendit"));
     connect(sendit, &THTTPGet::OnDoneString, this, &Thighscore::senditDoneString);
+    connect(sendit, &THTTPGet::OnError, this, &Thighscore::senditError);
 }
 
 QString Thighscore::listURL() const
@@ -100,7 +107,7 @@ QString Thighscore::scorePostURL(const QString& name, const QString& date, const
 {
     auto encoded = [](const QString& value) { return QString::fromLatin1(QUrl::toPercentEncoding(value)); };
     return QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/cgi-bin/") + programname_ +
-           QStringLiteral(".cgi?name=") + encoded(name) + QStringLiteral("&date=") + encoded(date) +
+           QStringLiteral(".cgi?name=") + encoded(boundedName(name)) + QStringLiteral("&date=") + encoded(date) +
            QStringLiteral("&score=") + encoded(score);
 }
 
@@ -144,6 +151,11 @@ bool Thighscore::event(QEvent* event)
 
 void Thighscore::sendscore(const QString& name, const QString& date, const QString& score)
 {
+    if (sendit->isRunning()) {
+        // Deleting it lets go of its transfer; no answer of it arrives any more.
+        delete sendit;
+        makeSendit();
+    }
     sendit->setURL(scorePostURL(name, date, score));
     sendit->StartGet();
 }
@@ -153,13 +165,24 @@ void Thighscore::getitDoneString(THTTPGet*, const QString& result)
     displayhtml->LoadFromString(result);
 }
 
-void Thighscore::senditDoneString(THTTPGet*, const QString&)
+void Thighscore::senditDoneString(THTTPGet* sender, const QString&)
 {
+    // The server read the post and turned it down (a name it won't take, say):
+    // the list would not hold it.
+    if (sender->StatusCode() >= 400) {
+        emit scorePostFailed();
+        return;
+    }
     emit scorePosted();
     show();
     raise();
     activateWindow();
     loadit();
+}
+
+void Thighscore::senditError(THTTPGet*)
+{
+    emit scorePostFailed();
 }
 
 void Thighscore::displayhtmlHotSpotClick(const QString& src)

@@ -26,12 +26,15 @@ public:
     // the window's first paint, so that starting the transfer program never
     // holds up the window's opening.
     void loadit();
-    // Posts a score; each value goes into the query percent-encoded.
+    // Posts a score; each value goes into the query percent-encoded, the name
+    // cut to kMaxNameBytes first. A post still pending is dropped for it, so
+    // that one stalled post can't keep the next from being sent.
     void sendscore(const QString& name, const QString& date, const QString& score);
 
     void button_doneClick();
     void getitDoneString(THTTPGet* sender, const QString& result);
     void senditDoneString(THTTPGet* sender, const QString& result);
+    void senditError(THTTPGet* sender);
     // Only http:, https: and mailto: links are opened; a page from the
     // network must not start programs or open files on this computer.
     void displayhtmlHotSpotClick(const QString& src);
@@ -48,9 +51,13 @@ signals:
     // The server took a score post. The main window closes its cleared panel
     // and stops its wait; this window then fetches the list and shows itself.
     void scorePosted();
+    // The post ended without the server taking it: no answer within the
+    // time-outs, a broken connection, or a refusal (a status of 400 or more).
+    void scorePostFailed();
 
 private:
     void startPendingFetch();
+    void makeSendit();
 
     QString programname_;
     bool awaitingPaint_ = false;   // shown, not yet painted

@@ -21,6 +21,7 @@ QString failureReason(const fetch::Outcome& outcome)
     case fetch::Result::HostNotFound: return QStringLiteral("Host not found");
     case fetch::Result::ConnectionRefused: return QStringLiteral("Connection refused");
     case fetch::Result::Stopped: return QStringLiteral("Connection aborted");
+    case fetch::Result::TimedOut: return QStringLiteral("Connection timed out");
     default: return QString::fromStdString(outcome.text);
     }
 }

@@ -154,6 +154,7 @@ public:
 
     // Read on the UI thread once the end has been reported.
     bool succeeded() const { return success_ && !stop_.load(); }
+    int statusCode() const { return statusCode_; }
     QString resultText() const { return QString::fromUtf8(result_); }
     int contentLength() const { return contentLength_; }
     bool toFile() const { return request_.toFile; }
@@ -240,6 +241,7 @@ private:
             // A new reply begins; only the last one's headers count.
             lengthText_.reset();
             headersDone_ = false;
+            statusCode_ = statusOf(line);
             return true;
         }
         if (line == "\r\n" || line == "\n")
@@ -248,6 +250,21 @@ private:
         if (startsWithNoCase(line, name) && !lengthText_)
             lengthText_ = std::string(line.substr(name.size()));
         return true;
+    }
+
+    // The three digits after the protocol in "HTTP/1.0 404 Not Found"; 0 when there are none.
+    static int statusOf(std::string_view line)
+    {
+        const std::size_t blank = line.find(' ');
+        if (blank == std::string_view::npos || line.size() < blank + 4)
+            return 0;
+        int status = 0;
+        for (std::size_t i = blank + 1; i < blank + 4; ++i) {
+            if (line[i] < '0' || line[i] > '9')
+                return 0;
+            status = status * 10 + (line[i] - '0');
+        }
+        return status;
     }
 
     bool onHeadersComplete()
@@ -357,6 +374,7 @@ private:
     bool success_ = false;
     bool failed_ = false;
     bool headersDone_ = false;
+    int statusCode_ = 0;
     std::optional<std::string> lengthText_;
     int contentLength_ = 0;
     qint64 bytesRead_ = 0;
@@ -426,6 +444,7 @@ void THTTPGet::WorkerDone(THTTPGetThread* worker)
 {
     worker->join();
     succeeded_ = worker->succeeded();
+    statusCode_ = worker->statusCode();
     // The component stays busy until its handlers have run, so a StartGet
     // from inside one of them is ignored; a handler may also delete it.
     const QPointer<THTTPGet> alive(this);

@@ -80,6 +80,10 @@ public:
     bool isRunning() const { return worker_ != nullptr; }
     // The outcome of the last fetch that ended.
     bool succeeded() const { return succeeded_; }
+    // The HTTP status of the last fetch that ended (of its last reply, after
+    // an interim one); 0 when no status line arrived. The component itself
+    // never looks at it: an error page with a body is delivered like any other.
+    int StatusCode() const { return statusCode_; }
 
 signals:
     // After every read: the announced length (0 when none) and the bytes so
@@ -113,6 +117,7 @@ private:
 
     std::unique_ptr<THTTPGetThread> worker_;
     bool succeeded_ = false;
+    int statusCode_ = 0;
 };
 
 } // namespace kestrova

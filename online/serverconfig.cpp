@@ -1,5 +1,7 @@
 #include "online/serverconfig.h"
 
+#include "online/fetchprotocol.h"
+
 #include <mutex>
 
 namespace kestrova {
@@ -15,7 +17,24 @@ bool isPort(const QByteArray& field)
     return number && field.front() != '+' && field.front() != '-' && port >= 1 && port <= 65535;
 }
 
+long timeoutSetting(const char* name, long fallback)
+{
+    bool number = false;
+    const qlonglong value = qEnvironmentVariable(name).trimmed().toLongLong(&number);
+    return number && value >= 1 && value <= fetch::kMaxTimeoutMs ? static_cast<long>(value) : fallback;
+}
+
 } // namespace
+
+long ServerConfig::connectTimeoutMs()
+{
+    return timeoutSetting("KESTROVA_CONNECT_TIMEOUT_MS", fetch::kConnectTimeoutMs);
+}
+
+long ServerConfig::idleTimeoutMs()
+{
+    return timeoutSetting("KESTROVA_IDLE_TIMEOUT_MS", fetch::kIdleTimeoutMs);
+}
 
 QString ServerConfig::host()
 {

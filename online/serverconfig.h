@@ -22,6 +22,13 @@ public:
     // rather than silently go to the real server.
     static std::optional<QList<QByteArray>> connectRoutes();
 
+    // How long a transfer may take to connect, and then go without moving a
+    // byte, in milliseconds: 15,000 and 30,000, or KESTROVA_CONNECT_TIMEOUT_MS
+    // and KESTROVA_IDLE_TIMEOUT_MS when set to a whole number from 1 to a
+    // day's worth (for tests and slow networks; anything else is ignored).
+    static long connectTimeoutMs();
+    static long idleTimeoutMs();
+
     // One route: HOST:PORT:CONNECT-TO-HOST:CONNECT-TO-PORT, any part may be
     // empty, hosts may be bracketed IPv6 addresses, ports are 1 to 65535.
     static bool isRoute(const QByteArray& route);

@@ -1,5 +1,7 @@
 #include "ui/htmlview.h"
 
+#include "ui/htmlreducer.h"
+
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -38,7 +40,7 @@ THtmlView::THtmlView(QWidget* parent) : QTextBrowser(parent)
 
 void THtmlView::LoadFromString(const QString& html)
 {
-    html_ = html;
+    html_ = QString::fromUtf8(html::reducePage(html.toUtf8().toStdString()));
     setHtml(html_);
 }
 

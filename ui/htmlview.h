@@ -1,7 +1,9 @@
 // THtmlView: shows an HTML text handed over as a string, in the high-score
 // list's look, and reports a clicked link with its target as the page wrote
 // it. It loads nothing from outside the program: no page, picture or style
-// sheet comes from the network or the disk, whatever the page refers to.
+// sheet comes from the network or the disk, whatever the page refers to, and
+// no page can hold the UI thread: what it lays out is first cut down to the
+// bounded subset of html::reducePage (text, tables, fonts, colours, links).
 #pragma once
 
 #include <QColor>
@@ -17,7 +19,8 @@ public:
     explicit THtmlView(QWidget* parent = nullptr);
 
     // Replaces the shown document; the text has no address, so relative
-    // references lead nowhere.
+    // references lead nowhere. Elements outside the list's needs, and those
+    // nested or repeated beyond the bounds, are left out (see htmlreducer.h).
     void LoadFromString(const QString& html);
 
     // What a page gets when it sets nothing of its own.

@@ -9,8 +9,30 @@ namespace kestrova {
 
 namespace {
 
-// Accepts every text, with its control characters and line separators turned
-// into blanks in place.
+// The UTF-8 length of the character at `at`: 4 for a pair of UTF-16 halves
+// (which then takes two places), 3 for a lone half (written as U+FFFD).
+int utf8Width(const QString& text, qsizetype at)
+{
+    const char16_t c = text[at].unicode();
+    if (QChar::isHighSurrogate(c) && at + 1 < text.size() && QChar::isLowSurrogate(text[at + 1].unicode()))
+        return 4;
+    return c < 0x80 ? 1 : c < 0x800 ? 2 : 3;
+}
+
+qsizetype utf8Length(const QString& text)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const int width = utf8Width(text, i);
+        bytes += width;
+        i += width == 4 ? 1 : 0;
+    }
+    return bytes;
+}
+
+// Accepts every text up to kMaxNameBytes, with its control characters and
+// line separators turned into blanks in place; refuses an edit that would
+// make the name longer (a paste of many wide characters, say).
 class OneLineValidator : public QValidator {
 public:
     using QValidator::QValidator;
@@ -23,11 +45,24 @@ public:
                 || category == QChar::Separator_Paragraph)
                 c = u' ';
         }
-        return Acceptable;
+        return utf8Length(input) <= kMaxNameBytes ? Acceptable : Invalid;
     }
 };
 
 } // namespace
+
+QString boundedName(const QString& name)
+{
+    qsizetype bytes = 0;
+    for (qsizetype i = 0; i < name.size(); ++i) {
+        const int width = utf8Width(name, i);
+        if (bytes + width > kMaxNameBytes)
+            return name.left(i);
+        bytes += width;
+        i += width == 4 ? 1 : 0;
+    }
+    return name;
+}
 
 NameEdit::NameEdit(int typingLimit, QWidget* parent) : QLineEdit(parent), typingLimit_(typingLimit)
 {
@@ -39,8 +74,9 @@ NameEdit::NameEdit(int typingLimit, QWidget* parent) : QLineEdit(parent), typing
 
 void NameEdit::setText(const QString& text)
 {
-    fitLimitTo(int(text.size()));
-    QLineEdit::setText(text);
+    const QString bounded = boundedName(text);
+    fitLimitTo(int(bounded.size()));
+    QLineEdit::setText(bounded);
 }
 
 void NameEdit::fitLimitTo(int length)

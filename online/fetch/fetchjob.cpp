@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <string>
 
 #include <unistd.h>
 
@@ -73,6 +74,7 @@ Result resultOf(CURLcode code)
     case CURLE_COULDNT_RESOLVE_HOST: return Result::HostNotFound;
     case CURLE_COULDNT_CONNECT: return Result::ConnectionRefused;
     case CURLE_ABORTED_BY_CALLBACK: return Result::Stopped;
+    case CURLE_OPERATION_TIMEDOUT: return Result::TimedOut;
     default: return Result::Failed;
     }
 }
@@ -87,7 +89,7 @@ bool sendOutcome(int toGame, const Outcome& outcome)
 Outcome runTransfer(const Request& request, int fromGame, int toGame)
 {
     try {
-        CurlTransfer transfer(request.routes);
+        CurlTransfer transfer(request.routes, request.connectTimeoutMs, request.idleTimeoutMs);
         CURL* curl = transfer.handle();
         curl_easy_setopt(curl, CURLOPT_URL, request.url.c_str());
         if (!request.requestTarget.empty())
@@ -121,6 +123,8 @@ Outcome runTransfer(const Request& request, int fromGame, int toGame)
         const CURLcode code = transfer.perform(fromGame);
         if (relay.gameGone)
             return {Result::Stopped, "The game hung up"};
+        if (transfer.idleTimedOut())
+            return {Result::TimedOut, "No byte moved for " + std::to_string(request.idleTimeoutMs) + " ms"};
         return {resultOf(code), curl_easy_strerror(code)};
     } catch (const std::exception& error) {
         return {Result::Failed, error.what()};

@@ -16,8 +16,13 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <string>
+#include <vector>
 #include <thread>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 
@@ -235,6 +240,129 @@ TEST(FetchProgram, GivesUpAsSoonAsTheGameHangsUp)
     const std::optional<Outcome> outcome = reportedOutcome(program);
     ASSERT_TRUE(outcome);
     EXPECT_EQ(outcome->result, Result::Stopped);
+}
+
+// Time-outs, shortened for the test as a player's environment could.
+class FetchTimeoutTest : public FetchProcessTest {
+protected:
+    void SetUp() override
+    {
+        ::setenv("KESTROVA_CONNECT_TIMEOUT_MS", "400", 1);
+        ::setenv("KESTROVA_IDLE_TIMEOUT_MS", "400", 1);
+    }
+    void TearDown() override
+    {
+        ::unsetenv("KESTROVA_CONNECT_TIMEOUT_MS");
+        ::unsetenv("KESTROVA_IDLE_TIMEOUT_MS");
+        FetchProcessTest::TearDown();
+    }
+
+    static Outcome fetchFrom(const std::string& route, std::string* body = nullptr)
+    {
+        fetch::Request request;
+        request.url = "http://localhost/";
+        ::setenv("KESTROVA_CONNECT_TO", route.c_str(), 1);
+        FetchProcess process;
+        const Outcome outcome = process.run(
+            request, [](std::string_view) { return true; },
+            [&](std::string_view piece) {
+                if (body)
+                    body->append(piece);
+                return true;
+            });
+        ::unsetenv("KESTROVA_CONNECT_TO");
+        return outcome;
+    }
+};
+
+TEST_F(FetchTimeoutTest, AServerThatGoesQuietEndsTheTransferAsTimedOut)
+{
+    // Accepts and never answers; then answers the head and stalls in the body.
+    for (const std::string head : {"", "HTTP/1.0 200 OK\r\nContent-Length: 10\r\n\r\nabc"}) {
+        SCOPED_TRACE(head);
+        testing::TestHttpServer server;
+        server.setReply({head, true});
+        const Outcome outcome = fetchFrom(server.route());
+        EXPECT_EQ(outcome.result, Result::TimedOut) << outcome.text;
+        EXPECT_NE(outcome.text.find("No byte moved for 400 ms"), std::string::npos) << outcome.text;
+        EXPECT_EQ(server.requestCount(), 1u);
+        EXPECT_TRUE(server.waitForHangUps(1));
+    }
+    EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(FetchTimeoutTest, ASlowTransferGoesOnWhileBytesFlow)
+{
+    // A body in 12 pieces 150 ms apart: far longer than the idle time-out in
+    // all, never that long without a byte.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 1), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::thread server([listener] {
+        const int connection = ::accept(listener, nullptr, nullptr);
+        char request[4096];
+        [[maybe_unused]] const ssize_t got = ::recv(connection, request, sizeof request, 0);
+        const std::string head = "HTTP/1.0 200 OK\r\nContent-Length: 12\r\n\r\n";
+        [[maybe_unused]] ssize_t sent = ::send(connection, head.data(), head.size(), MSG_NOSIGNAL);
+        for (int i = 0; i < 12; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            sent = ::send(connection, "x", 1, MSG_NOSIGNAL);
+        }
+        ::close(connection);
+    });
+    std::string body;
+    const Outcome outcome = fetchFrom("localhost:80:127.0.0.1:" + std::to_string(ntohs(address.sin_port)), &body);
+    server.join();
+    ::close(listener);
+    EXPECT_EQ(outcome.result, Result::Done) << outcome.text;
+    EXPECT_EQ(body, std::string(12, 'x'));
+}
+
+TEST_F(FetchTimeoutTest, AConnectionThatIsNeverMadeEndsAtTheConnectTimeOut)
+{
+    // A listener that accepts nothing with its queue full: further connection
+    // attempts go unanswered, as with a server that is down behind a firewall.
+    const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener, 0), 0);
+    socklen_t length = sizeof address;
+    ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
+    std::vector<int> fillers;
+    for (int i = 0; i < 4; ++i) {
+        const int filler = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        ::connect(filler, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        fillers.push_back(filler);
+    }
+    const Outcome outcome = fetchFrom("localhost:80:127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    EXPECT_EQ(outcome.result, Result::TimedOut) << outcome.text;
+    for (const int filler : fillers)
+        ::close(filler);
+    ::close(listener);
+}
+
+TEST_F(FetchTimeoutTest, AProgramThatHangsItselfIsEndedByTheGame)
+{
+    // Reads the request and says nothing, for longer than its time-outs allow.
+    useScript("exec sleep 600");
+    FetchProcess process;
+    const Outcome outcome = process.run(
+        [] {
+            fetch::Request request;
+            request.url = "http://localhost/";
+            return request;
+        }(),
+        [](std::string_view) { return true; }, [](std::string_view) { return true; });
+    EXPECT_EQ(outcome.result, Result::TimedOut);
+    EXPECT_NE(outcome.text.find("stopped answering"), std::string::npos) << outcome.text;
+    EXPECT_TRUE(noChildLeft());
 }
 
 } // namespace

@@ -21,6 +21,8 @@ Request fullRequest()
     request.routes = {"scores.test:80:127.0.0.1:8080", "other:80:[::1]:81"};
     request.postBody = std::string("name=A%20B&score=1\r\n\0tail", 26);
     request.bufferSize = 1025;
+    request.connectTimeoutMs = 250;
+    request.idleTimeoutMs = 86'400'000;
     return request;
 }
 
@@ -57,6 +59,8 @@ TEST(FetchProtocol, ARequestSurvivesTheTripInPiecesOfAnySize)
         EXPECT_EQ(got.routes, sent.routes);
         EXPECT_EQ(got.postBody, sent.postBody);
         EXPECT_EQ(got.bufferSize, sent.bufferSize);
+        EXPECT_EQ(got.connectTimeoutMs, sent.connectTimeoutMs);
+        EXPECT_EQ(got.idleTimeoutMs, sent.idleTimeoutMs);
     }
 
     // A plain GET stays one: no form body appears on the way.
@@ -66,6 +70,8 @@ TEST(FetchProtocol, ARequestSurvivesTheTripInPiecesOfAnySize)
     ASSERT_TRUE(reader.complete());
     EXPECT_FALSE(reader.request().postBody);
     EXPECT_EQ(reader.request().bufferSize, 0);
+    EXPECT_EQ(reader.request().connectTimeoutMs, 15'000);
+    EXPECT_EQ(reader.request().idleTimeoutMs, 30'000);
 }
 
 TEST(FetchProtocol, RequestsThatBreakTheRulesAreRefusedWithAReason)
@@ -79,7 +85,7 @@ TEST(FetchProtocol, RequestsThatBreakTheRulesAreRefusedWithAReason)
     };
     const std::vector<Case> cases = {
         {"no version first", {frame(Tag::Url, "http://a/")}, "another version"},
-        {"another version", {frame(Tag::Version, "kestrova-fetch 2")}, "another version"},
+        {"another version", {frame(Tag::Version, "kestrova-fetch 1")}, "another version"},
         {"a header that smuggles another",
          {version, frame(Tag::Header, "Accept: */*\r\nX-Evil: 1")}, "line break"},
         {"an agent with a zero byte", {version, frame(Tag::Agent, std::string("a\0b", 3))}, "zero byte"},
@@ -87,6 +93,10 @@ TEST(FetchProtocol, RequestsThatBreakTheRulesAreRefusedWithAReason)
         {"a buffer size that is no number", {version, frame(Tag::BufferSize, "12k")}, "buffer size"},
         {"a buffer size of nothing", {version, frame(Tag::BufferSize, "0")}, "buffer size"},
         {"a buffer size beyond a frame", {version, frame(Tag::BufferSize, "99999999")}, "buffer size"},
+        {"one time-out", {version, frame(Tag::Timeouts, "15000")}, "time-outs"},
+        {"a time-out of nothing", {version, frame(Tag::Timeouts, "0 30000")}, "time-outs"},
+        {"a time-out past a day", {version, frame(Tag::Timeouts, "15000 86400001")}, "time-outs"},
+        {"a negative time-out", {version, frame(Tag::Timeouts, "-1 30000")}, "time-outs"},
         {"an end without a URL", {version, frame(Tag::End, "")}, "without a URL"},
         {"a frame of the reply", {version, frame(Tag::ReplyBody, "x")}, "does not belong"},
         {"a frame after the end",
@@ -140,8 +150,9 @@ TEST(FetchProtocol, OutcomesCarryTheirTextAndJunkIsRefused)
     ASSERT_TRUE(got);
     EXPECT_EQ(got->result, sent.result);
     EXPECT_EQ(got->text, sent.text);
+    EXPECT_EQ(decodeOutcome(encodeOutcome({Result::TimedOut, "idle"}))->result, Result::TimedOut);
 
-    for (const char* junk : {"", "0", "abc\ntext", "-1\n", "6\nno such result", "+1\n", " 1\n", "99999999999999999999\n"}) {
+    for (const char* junk : {"", "0", "abc\ntext", "-1\n", "7\nno such result", "+1\n", " 1\n", "99999999999999999999\n"}) {
         SCOPED_TRACE(junk);
         EXPECT_FALSE(decodeOutcome(junk));
     }

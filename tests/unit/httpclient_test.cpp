@@ -142,6 +142,17 @@ TEST_F(HttpClientTest, AbortEndsASlowDownloadAndKeepsWhatArrived)
     EXPECT_EQ(received.data(), "again");
 }
 
+// The installer download's failure, which the update reports as "Download Aborted".
+TEST_F(HttpClientTest, ADownloadThatStallsEndsAtTheIdleTimeOut)
+{
+    qputenv("KESTROVA_IDLE_TIMEOUT_MS", "300");
+    server.setReply({"HTTP/1.0 200 OK\r\nContent-Length: 1000000\r\n\r\nthe start", true});
+    EXPECT_EQ(failureOfGet(), "Connection timed out");
+    EXPECT_TRUE(server.waitForHangUps(1));
+    EXPECT_FALSE(client.isRunning());
+    qunsetenv("KESTROVA_IDLE_TIMEOUT_MS");
+}
+
 TEST_F(HttpClientTest, TheApplicationQuittingEndsTheWait)
 {
     server.setReply({"HTTP/1.0 200 OK\r\n\r\nslow", true});

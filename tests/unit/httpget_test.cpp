@@ -120,8 +120,14 @@ TEST_F(HttpGetTest, ABodyArrivesAsExactlyItsCharactersAfterARequestWithTheFixedH
 TEST_F(HttpGetTest, TheStatusIsNeverExaminedButAnEmptyBodyIsAFailure)
 {
     THTTPGet get;
+    EXPECT_EQ(get.StatusCode(), 0);
     reply("404 Not Found", "<html><body>No such page</body></html>");
     EXPECT_EQ(fetch(get, "http://localhost/counter/kestrova.shtml"), "done:<html><body>No such page</body></html>");
+    // Kept for the owner that wants it (a score post refused with 400).
+    EXPECT_EQ(get.StatusCode(), 404);
+    server.setReply({"HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 400 Bad Request\r\nContent-Length: 3\r\n\r\nbad"});
+    EXPECT_EQ(fetch(get, "http://localhost/cgi-bin/kestrova.cgi?name=x"), "done:bad");
+    EXPECT_EQ(get.StatusCode(), 400);
 
     reply("200 OK", "");
     EXPECT_EQ(fetch(get, "http://localhost/x"), "error");

@@ -16,6 +16,7 @@
 #include "support/testhttpserver.h"
 #include "ui/flatpanel.h"
 #include "ui/htmlview.h"
+#include "ui/nameedit.h"
 #include "ui/picturecontrol.h"
 
 #include <QFile>
@@ -25,6 +26,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
 #include <functional>
 #include <utility>
 
@@ -71,6 +75,11 @@ private slots:
     void aPostSendsItsValuesEncodedAndTheAnswerOpensTheList();
     void anEmptyNameIsPostedAsGuest();
     void withoutAnAnswerTheDotsCycleAndTheFailureIsToldOnce();
+    void hostilePagesAreShownWithoutHoldingTheWindow();
+    void aListNobodyAnswersEndsAndTheNextOpeningFetchesAgain();
+    void aPostNobodyAnswersFailsAtTheTimeOutAndTheNextPostIsSent();
+    void aPostTheServerRefusesIsAFailure();
+    void namesArePostedWholeAndReadBackAsTypedByAFormDecoder();
 
 private:
     QString shownText() const { return shownText(window.get()); }
@@ -117,6 +126,7 @@ void HighScoreTest::cleanup()
     qunsetenv("KESTROVA_SERVER");
     qunsetenv("KESTROVA_CONNECT_TO");
     qunsetenv("KESTROVA_DATA_DIR");
+    qunsetenv("KESTROVA_IDLE_TIMEOUT_MS");
 }
 
 void HighScoreTest::theWindowHasItsControlsInPlace()
@@ -302,6 +312,203 @@ void HighScoreTest::withoutAnAnswerTheDotsCycleAndTheFailureIsToldOnce()
     QTRY_VERIFY(windows->highscore().isVisible());
     QVERIFY(!main.findChild<QWidget*>("panel_cleared")->isVisible());
     QTRY_COMPARE(shownText(&windows->highscore()), QString("The list"));
+}
+
+namespace {
+
+// Measures how late a 10 ms timer runs: the longest the UI thread was busy.
+class LatenessProbe {
+public:
+    LatenessProbe()
+    {
+        clock_.start();
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            const qint64 now = clock_.elapsed();
+            longestGapMs_ = std::max(longestGapMs_, now - lastTickMs_);
+            lastTickMs_ = now;
+            ++ticks_;
+        });
+        timer_.start();
+    }
+    qint64 longestGapMs() const { return longestGapMs_; }
+    int ticks() const { return ticks_; }
+
+private:
+    QElapsedTimer clock_;
+    QTimer timer_;
+    qint64 lastTickMs_ = 0;
+    qint64 longestGapMs_ = 0;
+    int ticks_ = 0;
+};
+
+std::string repeat(const std::string& piece, int times)
+{
+    std::string out;
+    out.reserve(piece.size() * static_cast<size_t>(times));
+    for (int i = 0; i < times; ++i)
+        out += piece;
+    return out;
+}
+
+// The reading of application/x-www-form-urlencoded that browsers and form
+// libraries share: "+" is a blank, %XX a byte, the bytes UTF-8.
+QMap<QString, QString> formDecoded(const QString& query)
+{
+    QMap<QString, QString> fields;
+    for (const QString& pair : query.split(u'&')) {
+        const qsizetype equals = pair.indexOf(u'=');
+        auto decode = [](QString text) {
+            return QString::fromUtf8(QByteArray::fromPercentEncoding(text.replace(u'+', u' ').toLatin1()));
+        };
+        fields.insert(decode(pair.left(equals)), decode(equals < 0 ? QString() : pair.mid(equals + 1)));
+    }
+    return fields;
+}
+
+} // namespace
+
+// A page nested beyond any list's need reaches the view cut down, so the
+// window goes on answering while it is shown.
+void HighScoreTest::hostilePagesAreShownWithoutHoldingTheWindow()
+{
+    const std::string tables = "<html><body>" + repeat("<table><tr><td>", 30) + "deep tables" +
+                               repeat("</td></tr></table>", 30) + "</body></html>";
+    std::string divs = repeat("<div>", 50000) + "deep divs" + repeat("</div>", 50000);
+    divs += std::string(600 * 1024 - divs.size(), ' ');
+    window->show();
+    for (const auto& [page, marker] : {std::pair{tables, QString("deep tables")}, std::pair{divs, QString("deep divs")}}) {
+        server->setReply({TestHttpServer::response("200 OK", page)});
+        LatenessProbe probe;
+        window->loadit();
+        QTRY_VERIFY_WITH_TIMEOUT(shownText().contains(marker), 30000);
+        // The shown page is laid out and painted while the timer goes on.
+        window->findChild<THtmlView*>("displayhtml")->viewport()->update();
+        const int ticksShown = probe.ticks();
+        QTRY_VERIFY(probe.ticks() >= ticksShown + 10);
+        qInfo("%s page of %zu bytes: the longest gap between ticks of a 10 ms timer was %lld ms", qPrintable(marker),
+              page.size(), probe.longestGapMs());
+        QVERIFY2(probe.longestGapMs() < 1000, qPrintable(QString::number(probe.longestGapMs())));
+    }
+}
+
+void HighScoreTest::aListNobodyAnswersEndsAndTheNextOpeningFetchesAgain()
+{
+    qputenv("KESTROVA_IDLE_TIMEOUT_MS", "300");
+    server->setReply({TestHttpServer::response("200 OK", "<p>First list</p>")});
+    window->loadit();
+    QTRY_COMPARE(shownText(), QString("First list"));
+
+    server->setReply({"", true});
+    window->loadit();
+    QVERIFY(server->waitForRequests(2));
+    QVERIFY(server->waitForHangUps(1));
+    QTRY_VERIFY(!window->findChild<THTTPGet*>("getit")->isRunning());
+    QCOMPARE(shownText(), QString("First list"));
+
+    server->setReply({TestHttpServer::response("200 OK", "<p>Second list</p>")});
+    window->loadit();
+    QTRY_COMPARE(shownText(), QString("Second list"));
+    QCOMPARE(server->requestCount(), size_t(3));
+}
+
+void HighScoreTest::aPostNobodyAnswersFailsAtTheTimeOutAndTheNextPostIsSent()
+{
+    qputenv("KESTROVA_IDLE_TIMEOUT_MS", "300");
+    server->queueReply({"", true});
+    const auto windows = clearedBoard();
+    Tmain& main = windows->main;
+    QStringList messages;
+    main.setMessageReporter([&](const QString& message) { messages << message; });
+    main.button_sendscoreClick();
+    // Told long before the 40 ticks of the wait are over.
+    QTRY_COMPARE(messages, QStringList{"Posting Failed."});
+    QVERIFY(!main.findChild<QTimer*>("Timer1")->isActive());
+    QVERIFY(main.findChild<QWidget*>("panel_wait")->isVisible());
+    QVERIFY(!windows->highscore().isVisible());
+
+    // The next cleared board's post goes out and is taken.
+    server->queueReply({TestHttpServer::response("200 OK", "thanks")});
+    server->queueReply({TestHttpServer::response("200 OK", "<p>Posted</p>")});
+    main.button_sendscoreClick();
+    QTRY_VERIFY(windows->highscore().isVisible());
+    QTRY_COMPARE(shownText(&windows->highscore()), QString("Posted"));
+    QCOMPARE(messages, QStringList{"Posting Failed."});
+    QCOMPARE(server->requestCount(), size_t(3));
+
+    // A post still pending when the next one is asked for gives way to it.
+    server->queueReply({"", true});
+    server->queueReply({TestHttpServer::response("200 OK", "thanks")});
+    server->queueReply({TestHttpServer::response("200 OK", "<p>Newest</p>")});
+    qputenv("KESTROVA_IDLE_TIMEOUT_MS", "60000");
+    windows->highscore().hide();
+    windows->highscore().sendscore("First", "1/2/26", "10");
+    QVERIFY(server->waitForRequests(4));
+    windows->highscore().sendscore("Second", "1/2/26", "20");
+    QTRY_COMPARE(shownText(&windows->highscore()), QString("Newest"));
+    QVERIFY(server->waitForHangUps(2));
+    QVERIFY(firstLine(server->requests()[4]).contains("name=Second&"));
+}
+
+void HighScoreTest::aPostTheServerRefusesIsAFailure()
+{
+    for (const char* status : {"400 Bad Request", "503 Service Unavailable"}) {
+        server->setReply({TestHttpServer::response(status, "name is too long")});
+        const auto windows = clearedBoard();
+        Tmain& main = windows->main;
+        QStringList messages;
+        main.setMessageReporter([&](const QString& message) { messages << message; });
+        main.button_sendscoreClick();
+        QTRY_COMPARE(messages, QStringList{"Posting Failed."});
+        QVERIFY(!main.findChild<QTimer*>("Timer1")->isActive());
+        QVERIFY(main.findChild<QWidget*>("panel_cleared")->isVisible());
+        QVERIFY(!windows->highscore().isVisible());
+        QCOMPARE(server->requestCount(), size_t(1));
+        server = std::make_unique<TestHttpServer>();
+        qputenv("KESTROVA_CONNECT_TO", QByteArray::fromStdString(server->route("scores.test")));
+    }
+}
+
+void HighScoreTest::namesArePostedWholeAndReadBackAsTypedByAFormDecoder()
+{
+    server->setReply({TestHttpServer::response("200 OK", "thanks")});
+    const QString longest = QString(127, QChar(0xe9)) + u'x';   // 255 bytes
+    const QStringList names = {
+        QString(65, u'n'),
+        QString::fromUtf8("a+b c&d=e%f#g?h/i;j\\k\"l'm<n>o\xc3\xbc\xf0\x9f\x98\x80 ~*"),
+        "+",
+        longest,
+    };
+    const auto windows = clearedBoard();
+    Tmain& main = windows->main;
+    // Set as the program sets it (from the settings file): typing stops at ten characters.
+    auto* edit = main.findChild<NameEdit*>("edit_name");
+    auto posts = [this] {
+        QStringList lines;
+        for (const std::string& request : server->requests())
+            if (firstLine(request).startsWith("GET /cgi-bin/"))
+                lines << firstLine(request);
+        return lines;
+    };
+    for (const QString& name : names) {
+        edit->setText(name);
+        QCOMPARE(edit->text(), name);
+        const qsizetype before = posts().size();
+        windows->highscore().sendscore(edit->text(), "12.6.26", "0");
+        QTRY_COMPARE(posts().size(), before + 1);
+        const QString query = posts().back().section(u' ', 1, 1).section(u'?', 1);
+        QVERIFY2(!query.contains(u'+'), qPrintable(query));
+        const QMap<QString, QString> fields = formDecoded(query);
+        QCOMPARE(fields.value("name"), name);
+        QCOMPARE(fields.value("date"), QString("12.6.26"));
+        QCOMPARE(fields.value("score"), QString("0"));
+    }
+
+    // Longer ones are cut to the bound, on a character's edge.
+    edit->setText(longest + QString::fromUtf8("\xf0\x9f\x98\x80"));
+    QCOMPARE(edit->text(), longest);
+    edit->setText(QString(126, QChar(0xe9)) + QString::fromUtf8("\xf0\x9f\x98\x80"));
+    QCOMPARE(edit->text().toUtf8().size(), 252);
 }
 
 QTEST_MAIN(HighScoreTest)

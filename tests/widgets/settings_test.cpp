@@ -33,6 +33,7 @@ private slots:
     void unwritableFileReportsAndGoesOn();
     void soundsFollowTheOption();
     void nameLimitBindsTypingOnly();
+    void storedNamesAreBoundedInBytesOnACharacterEdge();
 
 private:
     QString iniPath() const { return dir->filePath("kestrova.ini"); }
@@ -272,6 +273,38 @@ void SettingsTest::nameLimitBindsTypingOnly()
     edit->clear();
     QTest::keyClicks(edit, "abcdefghijkl");
     QCOMPARE(edit->text(), QString("abcdefghij"));
+}
+
+// The score server takes names of up to 255 bytes of UTF-8; a longer stored
+// name is cut there without splitting a character, and stays cut when saved.
+void SettingsTest::storedNamesAreBoundedInBytesOnACharacterEdge()
+{
+    const QByteArray exact = QByteArray(253, 'a') + "\xc3\xa9";       // 255 bytes
+    const QByteArray split = QByteArray(253, 'a') + "\xf0\x9f\x98\x80";   // the last character would end at 257
+    for (const auto& [stored, kept] : {std::pair{exact, exact}, std::pair{split, QByteArray(253, 'a')},
+                                       std::pair{QByteArray(65, 'n'), QByteArray(65, 'n')},
+                                       std::pair{QByteArray(4000, 'z'), QByteArray(255, 'z')}}) {
+        writeIni("[kestrova]\nName=" + stored + "\n");
+        startMain();
+        QCOMPARE(nameText("edit_name").toUtf8(), kept);
+        QCOMPARE(nameText("edit_aname").toUtf8(), kept);
+        action("PlaySounds1")->trigger();
+        QVERIFY(readIni().contains("\nName=" + kept + "\n"));
+        delete main;
+        main = nullptr;
+    }
+
+    // Typing can't pass the bound either, whatever the characters.
+    writeIni("[kestrova]\nName=" + QByteArray(255, 'a') + "\n");
+    startMain();
+    auto* edit = main->findChild<QLineEdit*>("edit_aname");
+    edit->setFocus();
+    edit->setSelection(0, 1);
+    QTest::sendKeyEvent(QTest::Click, edit, Qt::Key_Eacute, QString::fromUtf8("\xc3\xa9"), Qt::NoModifier);
+    QCOMPARE(edit->text(), QString(255, u'a'));
+    edit->setSelection(0, 1);
+    QTest::keyClicks(edit, "b");
+    QCOMPARE(edit->text(), u'b' + QString(254, u'a'));
 }
 
 QTEST_MAIN(SettingsTest)
