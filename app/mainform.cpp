@@ -1,5 +1,7 @@
 #include "app/mainform.h"
 
+#include "kestrovaversion.h"
+
 #include "app/boardaccessibility.h"
 #include "app/boardkeyboard.h"
 #include "app/boardscaler.h"
@@ -716,8 +718,7 @@ void Tmain::startWaitingUpdateCheck()
 // Any reply that is not exactly our version offers the update, an older one too.
 void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
 {
-    const auto* about = qobject_cast<Tabout*>(aboutWindow());
-    if (!about || about->version() == result)
+    if (result == QLatin1String(kVersion))
         return;
     selfUpdate_->setOfferedVersion(result);
     panel_update->show();

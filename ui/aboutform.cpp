@@ -1,5 +1,6 @@
 #include "ui/aboutform.h"
 
+#include "kestrovaversion.h"
 #include "platform/url.h"
 #include "ui/artwork.h"
 #include "ui/picturecontrol.h"
@@ -64,7 +65,7 @@ Tabout::Tabout(const QPixmap& backgroundPicture, const QString& serverHost, QWid
     makeLabel(this, QStringLiteral("Label4"), {154, 138}, font, Qt::white, QStringLiteral("Vorlin Software"));
     makeLabel(this, QStringLiteral("Label2"), {4, 154}, font, Qt::white, QStringLiteral("All Rights Reserved."));
     makeLabel(this, QStringLiteral("Label1"), {48, 171}, font, Qt::white, QStringLiteral("Version"));
-    version_ = makeLabel(this, QStringLiteral("version"), {96, 171}, font, yellow, QStringLiteral("1.0.2"));
+    version_ = makeLabel(this, QStringLiteral("version"), {96, 171}, font, yellow, QString::fromLatin1(kVersion));
     makeLabel(this, QStringLiteral("Label9"), {123, 171}, font, yellow, QStringLiteral(".6"));
 
     auto* done = new TSelButton(QStringLiteral("button_done"), this);

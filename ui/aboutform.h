@@ -1,5 +1,5 @@
 // Tabout: the about window with the title picture, the maker's web address as
-// a link, the credits and the version, whose "1.0.2" the update check reads.
+// a link, the credits and the program's version.
 #pragma once
 
 #include "ui/tiledwindow.h"
@@ -18,7 +18,7 @@ public:
 
     // The link component; the main window's logo opens the same address.
     TURL* URL1() const { return URL1_; }
-    // The program's version as the update check compares it, "1.0.2".
+    // The version the window shows: the program's, kVersion.
     QString version() const;
 
     void Label7Click();
