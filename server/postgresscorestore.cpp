@@ -307,7 +307,10 @@ PGconn* PostgresScoreStore::borrow()
     // From here the caller holds one of the connection slots, whatever happens.
     if (connection && stillUsable(connection))
         return connection;
+    // The stale connection is gone from here on; a failed reconnect must not
+    // finish it a second time.
     PQfinish(connection);
+    connection = nullptr;
     try {
         connection = openConnection();
         prepareStatements(connection);

@@ -22,10 +22,14 @@ public:
     explicit ScorePageCache(ScoreStore& store);
 
     // The page with `links`. Costs one look at the store's change mark; the
-    // list is read again only when the mark has moved. Throws StoreError.
+    // list is read again only when the mark has moved. When the store cannot
+    // be read, the list last read stands in (nothing changes in a database
+    // nobody can reach); null when there is none yet.
     std::shared_ptr<const std::string> page(const PageLinks& links);
 
 private:
+    std::shared_ptr<const std::string> render(const PageLinks& links);
+
     // Pages differ only in their links, which follow the Host header; a few
     // variants are kept, any others are made from the kept list each time.
     static constexpr std::size_t kMaxVariants = 8;
