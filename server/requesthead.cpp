@@ -128,7 +128,13 @@ RequestHeadParser::State RequestHeadParser::feed(std::string_view bytes)
     // Never more than the head's bound plus one byte is held.
     const std::size_t before = pending_.size();
     const std::size_t room = kMaxRequestHead + 1 - std::min(consumed_ + before, kMaxRequestHead + 1);
-    pending_.append(bytes.substr(0, room));
+    const std::string_view taken = bytes.substr(0, room);
+    if (pending_.capacity() < before + taken.size()) {
+        // Grown by doubling, but never past the bound: that bound times the
+        // connection cap is most of what the server's memory can reach.
+        pending_.reserve(std::min(std::max(before + taken.size(), 2 * pending_.capacity()), kMaxRequestHead + 1));
+    }
+    pending_.append(taken);
     if (firstLine_.empty() && consumed_ == 0 && before < kMaxRequestLine) {
         // Only the new bytes are searched, so a client sending one byte at a
         // time costs no more than one sending all at once.
