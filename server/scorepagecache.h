@@ -6,6 +6,8 @@
 #include "server/scorepage.h"
 #include "server/scorestore.h"
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -19,15 +21,19 @@ namespace kestrova::server {
 // Safe to use from several request threads at once.
 class ScorePageCache {
 public:
-    explicit ScorePageCache(ScoreStore& store);
+    // `patience`: how long a request waits for a look at the store that
+    // another request is taking before it takes the list last read instead.
+    explicit ScorePageCache(ScoreStore& store, std::chrono::milliseconds patience = std::chrono::seconds(1));
 
-    // The page with `links`. Costs one look at the store's change mark; the
-    // list is read again only when the mark has moved. When the store cannot
-    // be read, the list last read stands in (nothing changes in a database
-    // nobody can reach); null when there is none yet.
+    // The page with `links`, as fresh as a look at the store's change mark
+    // begun after this call: requests that arrive together share one look,
+    // and the list is read again only when the mark has moved. When the store
+    // cannot be read, or another request's look takes longer than the
+    // patience, the list last read stands in; null when there is none yet.
     std::shared_ptr<const std::string> page(const PageLinks& links);
 
 private:
+    void refresh(std::unique_lock<std::mutex>& lock);
     std::shared_ptr<const std::string> render(const PageLinks& links);
 
     // Pages differ only in their links, which follow the Host header; a few
@@ -35,7 +41,14 @@ private:
     static constexpr std::size_t kMaxVariants = 8;
 
     ScoreStore& store_;
+    const std::chrono::milliseconds patience_;
     std::mutex mutex_;
+    std::condition_variable looked_;
+    // Requests are numbered as they arrive; a look at the store serves every
+    // request that arrived before it began.
+    std::uint64_t arrived_ = 0;
+    std::uint64_t served_ = 0;
+    bool looking_ = false;
     std::optional<std::uint64_t> mark_;
     std::vector<ScoreEntry> entries_;
     std::map<std::string, std::shared_ptr<const std::string>> pages_;

@@ -45,7 +45,16 @@ public:
         std::lock_guard lock(mutex_);
         return static_cast<std::int64_t>(entries_.size());
     }
-    std::uint64_t changeMark() override { return mark_; }
+    std::uint64_t changeMark() override
+    {
+        std::unique_lock lock(mutex_);
+        if (slowMarks) {
+            ++waiting_;
+            changed_.notify_all();
+            changed_.wait(lock, [this] { return !slowMarks; });
+        }
+        return mark_;
+    }
 
     // A change made elsewhere: another server on the same database.
     void changeElsewhere(const ScoreEntry& entry) { add(entry); }
@@ -60,12 +69,14 @@ public:
     {
         std::lock_guard lock(mutex_);
         stuck = false;
+        slowMarks = false;
         changed_.notify_all();
     }
 
     std::atomic<int> reads{0};
     std::atomic<bool> failing{false};
     std::atomic<bool> stuck{false};
+    std::atomic<bool> slowMarks{false};   // every changeMark() waits for release()
 
 private:
     std::mutex mutex_;
@@ -165,6 +176,23 @@ TEST_F(PageCache, AFailedReadIsAnsweredAndTheLastListStandsIn)
     store_.changeElsewhere({"Bo", "", 9});
     EXPECT_NE(page().find("No scores yet"), std::string::npos);
     store_.failing = false;
+    EXPECT_NE(page().find(">Bo<"), std::string::npos);
+}
+
+// A database that takes long to answer holds up the one request that asked
+// it, not the others: after a second they get the list last read.
+TEST_F(PageCache, ASlowStoreHoldsUpOneRequestAndTheOthersGetTheKeptPage)
+{
+    store_.add({"Ann", "", 5});
+    const std::string kept = page();
+    store_.slowMarks = true;
+    std::thread asking([this] { page(); });
+    store_.waitForStuck(1);
+    store_.changeElsewhere({"Bo", "", 9});
+    EXPECT_EQ(page(), kept);
+    EXPECT_EQ(page(), kept);
+    store_.release();
+    asking.join();
     EXPECT_NE(page().find(">Bo<"), std::string::npos);
 }
 
