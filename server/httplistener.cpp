@@ -23,15 +23,18 @@ namespace {
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
-// One I/O thread per core, up to four: they only move bytes.
+// One I/O thread for every two cores, up to four: they only move bytes, and
+// the cores left over run the workers and the database.
 std::size_t ioThreads()
 {
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency() / 2, 1, 4);
 }
 
 // As many post workers as the PostgreSQL store keeps connections.
 constexpr std::size_t kPostWorkers = 8;
-constexpr std::size_t kPageWorkers = 2;
+// Page requests that arrive together share one look at the store, so more
+// of them waiting at once means fewer looks.
+constexpr std::size_t kPageWorkers = 8;
 // After accept fails for want of descriptors or memory, the pause before
 // the next try, so that the loop does not spin.
 constexpr auto kAcceptPause = std::chrono::milliseconds(100);

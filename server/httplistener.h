@@ -1,8 +1,8 @@
 // HttpListener: the event-driven engine under kestrova-server, on Boost.Asio
 // and Boost.Beast. A few I/O threads accept, read and write every
-// connection; two small worker pools run what needs the store (posts, and
-// the list page apart from them, so that posts waiting on the database never
-// hold up the page). At accept, a connection takes a slot (ConnectionSlots)
+// connection; two worker pools run what needs the store (posts, and the list
+// page apart from them, so that posts waiting on the database never hold up
+// the page). At accept, a connection takes a slot (ConnectionSlots)
 // or is turned away with a short 503.
 #pragma once
 
