@@ -125,7 +125,7 @@ void HttpConnection::send(HttpAnswer answer)
         answering_ = true;
         ++context_.answering;
     }
-    if (headOnly_ || answer.status == 304) {
+    if (headOnly_) {
         http::response<http::empty_body> message;
         fillHead(message, answer, answer.file ? sizeOf(*answer.file) : answer.body.size());
         return writeHead(std::make_shared<Outgoing<http::empty_body>>(std::move(message)));
