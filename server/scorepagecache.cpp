@@ -1,6 +1,7 @@
 // The list as last read, its rendered pages, and the mark they stand for.
 #include "server/scorepagecache.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kestrova::server {
@@ -16,12 +17,12 @@ std::shared_ptr<const std::string> ScorePageCache::page(const PageLinks& links)
     const std::uint64_t ticket = ++arrived_;
     const auto giveUpAt = std::chrono::steady_clock::now() + patience_;
     while (served_ < ticket) {
-        if (!looking_) {
+        if (begun_ < ticket && looks_ < kMaxLooks && !storeIsSlow()) {
             refresh(lock);
             continue;
         }
-        // Another request is looking; its look may have begun before this
-        // one arrived, in which case the next look serves it.
+        // A look that began after this request arrived will serve it; or
+        // all the looks allowed at once are under way.
         if (!mark_)
             looked_.wait(lock);
         else if (looked_.wait_until(lock, giveUpAt) == std::cv_status::timeout)
@@ -32,12 +33,24 @@ std::shared_ptr<const std::string> ScorePageCache::page(const PageLinks& links)
     return render(links);
 }
 
+// A look under way for longer than a healthy database takes: more looks
+// would only wait beside it.
+bool ScorePageCache::storeIsSlow() const
+{
+    const auto now = std::chrono::steady_clock::now();
+    return std::any_of(lookStarts_.begin(), lookStarts_.end(),
+                       [now](std::chrono::steady_clock::time_point start) { return now - start > kSlowLook; });
+}
+
 // Looks at the store without the lock held, so that requests arriving
 // meanwhile can wait for this look or take the list last read.
 void ScorePageCache::refresh(std::unique_lock<std::mutex>& lock)
 {
-    looking_ = true;
+    ++looks_;
     const std::uint64_t covers = arrived_;
+    begun_ = covers;
+    const auto started = std::chrono::steady_clock::now();
+    lookStarts_.push_back(started);
     const std::optional<std::uint64_t> known = mark_;
     lock.unlock();
     std::optional<std::uint64_t> mark;
@@ -51,13 +64,15 @@ void ScorePageCache::refresh(std::unique_lock<std::mutex>& lock)
         std::fprintf(stderr, "kestrova-server: %s\n", error.what());
     }
     lock.lock();
-    if (entries) {
+    // A look that began later may have ended first, with a later mark.
+    if (entries && (!mark_ || *mark > *mark_)) {
         entries_ = std::move(*entries);
         mark_ = mark;
         pages_.clear();
     }
-    looking_ = false;
-    served_ = covers;
+    --looks_;
+    lookStarts_.erase(std::find(lookStarts_.begin(), lookStarts_.end(), started));
+    served_ = std::max(served_, covers);
     looked_.notify_all();
 }
 

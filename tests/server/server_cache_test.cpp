@@ -188,6 +188,8 @@ TEST_F(PageCache, ASlowStoreHoldsUpOneRequestAndTheOthersGetTheKeptPage)
     store_.slowMarks = true;
     std::thread asking([this] { page(); });
     store_.waitForStuck(1);
+    // Slow is a matter of time: until then, another look would begin beside it.
+    std::this_thread::sleep_for(2 * ScorePageCache::kSlowLook);
     store_.changeElsewhere({"Bo", "", 9});
     EXPECT_EQ(page(), kept);
     EXPECT_EQ(page(), kept);
