@@ -6,8 +6,12 @@
 // page as a static file. Every request is HTTP/1.0 on a fresh connection, as
 // the game sends it; every server writes an access log to a file, nginx too.
 // Prints requests per second and p99 latency of each, and the servers'
-// figures as ratios of nginx's. Bounded: a fixed number of requests, a
-// 10-second limit on each answer and 120 seconds on the whole run.
+// figures as ratios of nginx's. Then the slow-client phase: the same posts
+// and page fetches against the SQLite server, and the page fetches against
+// nginx, each with 1,000 slow connections open beside them (one byte every
+// 2 s from 100 loopback addresses, opened again when closed). Bounded: a
+// fixed number of requests, a 10-second limit on each answer and 300 seconds
+// on the whole run.
 //
 // The PostgreSQL database is a throwaway cluster of its own, started with the
 // tests' script and durable (fsync on), as SQLite is; --postgresql URL uses an
@@ -15,6 +19,7 @@
 //
 //   server_bench [--server PATH] [--nginx PATH] [--postgresql URL]
 #include "server/scorestore.h"
+#include "slowclients.h"
 #include "support/loopbackhttp.h"
 #include "support/scratchdatabase.h"
 
@@ -41,7 +46,8 @@ using kestrova::testing::httpGet;
 constexpr int kClients = 20;
 constexpr int kPosts = 2000;
 constexpr int kPageFetches = 2000;
-constexpr auto kRunLimit = std::chrono::seconds(120);
+constexpr auto kRunLimit = std::chrono::seconds(300);
+constexpr int kSlowClients = 1000;
 
 const Clock::time_point benchStart = Clock::now();
 
@@ -154,8 +160,10 @@ public:
                   "daemon off;\n"
                   "pid " + prefix + "nginx.pid;\n"
                   "error_log " + prefix + "nginx-error.log;\n"
-                  "events { worker_connections 1024; }\n"
+                  "worker_rlimit_nofile 8192;\n"
+                  "events { worker_connections 4096; }\n"
                   "http {\n"
+                  "  client_header_timeout 10s;\n"
                   "  access_log " + prefix + "nginx-access.log;\n"
                   "  types { text/html shtml html; }\n"
                   "  client_body_temp_path " + prefix + "nginx-body;\n"
@@ -242,6 +250,25 @@ Run loadServers(const std::vector<int>& ports, const std::string& database)
     return run;
 }
 
+// Opens the slow connections and waits (at most 10 s) until they are all open.
+std::unique_ptr<kestrova::bench::SlowClients> slowCrowd(int port)
+{
+    auto crowd = std::make_unique<kestrova::bench::SlowClients>(port, kSlowClients);
+    for (int tries = 0; tries < 100 && crowd->open() < kSlowClients; ++tries)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    // Every one has sent its first bytes.
+    std::this_thread::sleep_for(std::chrono::milliseconds(2100));
+    return crowd;
+}
+
+Figures fetchPages(int port, const std::string& page)
+{
+    return load(kPageFetches, [port, &page](int) {
+        const kestrova::testing::Reply reply = httpGet(port, "/counter/kestrova.shtml", kHost);
+        return reply.status == 200 && reply.body == page;
+    });
+}
+
 std::vector<std::string> serverOptions(const std::string& database, const std::filesystem::path& log)
 {
     return {"--db", database, "--posts-per-minute", "0", "--access-log", log.string()};
@@ -250,12 +277,18 @@ std::vector<std::string> serverOptions(const std::string& database, const std::f
 int bench(const std::string& serverPath, const std::string& nginxPath, std::string postgresql,
           const std::filesystem::path& folder)
 {
-    Run sqlite, shared;
-    Figures staticPages;
+    Run sqlite, shared, sqliteSlow;
+    Figures staticPages, staticSlow;
+    int slowClosed = 0;
     {
         const std::string database = (folder / "scores.db").string();
         kestrova::testing::ServerProcess server(serverPath, serverOptions(database, folder / "sqlite-access.log"));
         sqlite = loadServers({server.port()}, database);
+        {
+            const auto crowd = slowCrowd(server.port());
+            sqliteSlow = loadServers({server.port()}, database);
+            slowClosed = crowd->closedByServer();
+        }
         if (server.terminate() != 0)
             giveUp("kestrova-server on SQLite did not stop cleanly");
     }
@@ -284,10 +317,9 @@ int bench(const std::string& serverPath, const std::string& nginxPath, std::stri
                                                          ~std::filesystem::perms::others_write);
         const int nginxPort = freeLoopbackPort();
         Nginx nginx(nginxPath, folder, folder / "www", nginxPort);
-        staticPages = load(kPageFetches, [nginxPort, &sqlite](int) {
-            const kestrova::testing::Reply reply = httpGet(nginxPort, "/counter/kestrova.shtml", kHost);
-            return reply.status == 200 && reply.body == sqlite.page;
-        });
+        staticPages = fetchPages(nginxPort, sqlite.page);
+        const auto crowd = slowCrowd(nginxPort);
+        staticSlow = fetchPages(nginxPort, sqlite.page);
     }
 
     std::printf("list page: %zu bytes (SQLite), %zu bytes (PostgreSQL)\n", sqlite.page.size(), shared.page.size());
@@ -304,12 +336,24 @@ int bench(const std::string& serverPath, const std::string& nginxPath, std::stri
     printRatios("SQLite score posts vs nginx:", sqlite.posts, staticPages);
     printRatios("PostgreSQL score posts vs nginx:", shared.posts, staticPages);
 
+    std::printf("\nwith %d slow connections open (one byte every 2 s from 100 addresses)\n", kSlowClients);
+    std::printf("%-38s %8s %10s %10s\n", "HTTP/1.0, 20 clients, loopback", "requests", "req/s", "p99 ms");
+    printRow("SQLite, 1 server: score posts", sqliteSlow.posts);
+    printRow("SQLite, 1 server: list page", sqliteSlow.pages);
+    printRow("nginx, the same page as a file", staticSlow);
+    std::printf("slow connections the server closed at their deadline meanwhile: %d\n", slowClosed);
+    printRatios("list page, slow vs none:", sqliteSlow.pages, sqlite.pages);
+    printRatios("score posts, slow vs none:", sqliteSlow.posts, sqlite.posts);
+    printRatios("nginx, slow vs none:", staticSlow, staticPages);
+    printRatios("list page vs nginx, both slow:", sqliteSlow.pages, staticSlow);
+
     const int failures = sqlite.posts.failures + sqlite.pages.failures + shared.posts.failures +
-                         shared.pages.failures + staticPages.failures;
+                         shared.pages.failures + staticPages.failures + sqliteSlow.posts.failures +
+                         sqliteSlow.pages.failures + staticSlow.failures;
     if (overTime)
         std::fprintf(stderr, "server_bench: the run passed its limit of %lld seconds\n",
                      static_cast<long long>(kRunLimit.count()));
-    if (failures != 0 || sqlite.stored != kPosts || shared.stored != kPosts) {
+    if (failures != 0 || sqlite.stored != kPosts || shared.stored != kPosts || sqliteSlow.stored != kPosts) {
         std::fprintf(stderr, "server_bench: %d requests failed; %lld and %lld of %d posts stored\n", failures,
                      static_cast<long long>(sqlite.stored), static_cast<long long>(shared.stored), kPosts);
         return 1;

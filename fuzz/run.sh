@@ -18,7 +18,7 @@ if ! { { [ -f "$build/build.ninja" ] ||
 fi
 
 status=0
-for target in unpack roundtrip loadgrid inifile minisign fetchstream htmlpage; do
+for target in unpack roundtrip loadgrid inifile minisign fetchstream htmlpage request; do
   exe=$build/fuzz_$target
   if [ ! -x "$exe" ]; then
     echo "fuzz_$target: not built (its sources are not there yet)"

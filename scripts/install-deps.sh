@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build pkgconf
   qt6-base-dev qt6-base-private-dev qt6-multimedia-dev libpulse-dev
-  libcurl4-openssl-dev libcpp-httplib-dev libsqlite3-dev libpq-dev postgresql
+  libcurl4-openssl-dev libboost-dev libsqlite3-dev libpq-dev postgresql
   libsodium-dev minisign
   libgtest-dev libbenchmark-dev liblz4-dev zlib1g-dev
   clang libclang-rt-14-dev

@@ -5,6 +5,7 @@
 #include "server/scorestore.h"
 #include "server/serveroptions.h"
 
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <exception>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include <pthread.h>
+#include <sys/resource.h>
 
 namespace {
 
@@ -23,6 +25,25 @@ constexpr int kBadUsage = 2;
 void fail(const std::string& line)
 {
     std::fprintf(stderr, "kestrova-server: %s\n", line.c_str());
+}
+
+// Every connection is a descriptor: the soft limit goes up to the hard one,
+// and the connection cap stays below what that allows, with room for the
+// database, the log and the listening socket.
+std::size_t connectionsAllowed(std::size_t wanted)
+{
+    constexpr rlim_t kReserve = 64;
+    rlimit files{};
+    if (::getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return wanted;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &files);
+        ::getrlimit(RLIMIT_NOFILE, &files);
+    }
+    if (files.rlim_cur == RLIM_INFINITY)
+        return wanted;
+    return files.rlim_cur <= kReserve * 2 ? 16 : std::min<std::size_t>(wanted, files.rlim_cur - kReserve);
 }
 
 } // namespace
@@ -38,8 +59,10 @@ int main(int argc, char** argv)
     sigaddset(&stopSignals, SIGTERM);
     sigaddset(&stopSignals, SIGINT);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    // A client that hangs up early must not end the server.
+    // A client that hangs up early must not end the server, nor a file size
+    // limit: a write past it fails like a full disk and is answered so.
     std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
 
     ServerOptions options;
     try {
@@ -58,8 +81,9 @@ int main(int argc, char** argv)
         if (options.accessLog != "off")
             accessLog = std::make_unique<AccessLog>(options.accessLog);
         const std::unique_ptr<ScoreStore> store = openScoreStore(options.database);
-        ScoreServer server(*store, ServedFiles{options.version, options.installerDir},
-                           TrafficRules{options.postLimit, options.trustedProxies}, accessLog.get());
+        TrafficRules rules{options.postLimit, options.trustedProxies};
+        rules.maxConnections = connectionsAllowed(rules.maxConnections);
+        ScoreServer server(*store, ServedFiles{options.version, options.installerDir}, rules, accessLog.get());
         const int port = server.bind(options.host, options.port);
         std::printf("listening on %s\n", formatAddress(options.host, port).c_str());
         std::fflush(stdout);

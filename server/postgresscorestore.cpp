@@ -18,12 +18,16 @@
 #include <poll.h>
 
 #include <charconv>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
 namespace kestrova::server {
 
 namespace {
+
+// How long a request waits for one of the connections before it gives up.
+constexpr std::chrono::seconds kBorrowPatience{15};
 
 // Type numbers of the built-in types, fixed by PostgreSQL's catalog.
 constexpr Oid kBytea = 17;
@@ -265,10 +269,12 @@ std::string PostgresScoreStore::redactedUrl(const std::string& url)
 
 PGconn* PostgresScoreStore::openConnection()
 {
-    // Defaults that the URL may override: a dead host costs seconds, not
-    // minutes, and the connection names its program to the administrator.
-    const char* keywords[] = {"connect_timeout", "application_name", "dbname", nullptr};
-    const char* values[] = {"5", "kestrova-server", url_.c_str(), nullptr};
+    // Defaults that the URL may override: a dead host or a hung statement
+    // costs seconds, not minutes (a request waits on it), and the connection
+    // names its program to the administrator.
+    const char* keywords[] = {"connect_timeout", "tcp_user_timeout", "options", "application_name", "dbname",
+                              nullptr};
+    const char* values[] = {"5", "10000", "-c statement_timeout=10000", "kestrova-server", url_.c_str(), nullptr};
     PGconn* connection = PQconnectdbParams(keywords, values, 1);
     if (!connection)
         throw StoreError("cannot connect: out of memory");
@@ -296,7 +302,10 @@ PGconn* PostgresScoreStore::borrow()
     PGconn* connection = nullptr;
     {
         std::unique_lock lock(mutex_);
-        returned_.wait(lock, [this] { return !idle_.empty() || open_ < maxConnections_; });
+        // Every connection busy for this long means the database is stuck.
+        if (!returned_.wait_for(lock, kBorrowPatience, [this] { return !idle_.empty() || open_ < maxConnections_; }))
+            throw StoreError("every database connection stayed busy for " +
+                             std::to_string(kBorrowPatience.count()) + " seconds");
         if (!idle_.empty()) {
             connection = idle_.back();
             idle_.pop_back();
@@ -307,7 +316,10 @@ PGconn* PostgresScoreStore::borrow()
     // From here the caller holds one of the connection slots, whatever happens.
     if (connection && stillUsable(connection))
         return connection;
+    // The stale connection is gone from here on; a failed reconnect must not
+    // finish it a second time.
     PQfinish(connection);
+    connection = nullptr;
     try {
         connection = openConnection();
         prepareStatements(connection);

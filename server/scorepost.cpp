@@ -3,6 +3,7 @@
 
 #include "server/querytext.h"
 
+#include <algorithm>
 #include <charconv>
 
 namespace kestrova::server {
@@ -14,7 +15,17 @@ ScorePost refuse(std::string reason)
     return ScorePost{std::nullopt, std::move(reason)};
 }
 
-// Text fields share their rules: decodable, bounded, UTF-8.
+// Below U+0020 and U+007F: a line break, NUL or escape sequence has no place
+// in a name or date and would reach every page and log that shows it.
+bool hasControlCharacter(const std::string& text)
+{
+    return std::any_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return byte < 0x20 || byte == 0x7F;
+    });
+}
+
+// Text fields share their rules: decodable, bounded, UTF-8, printable.
 std::optional<std::string> checkText(const std::string& decoded, const char* field, std::size_t maxBytes,
                                      std::string& reason)
 {
@@ -24,6 +35,10 @@ std::optional<std::string> checkText(const std::string& decoded, const char* fie
     }
     if (!isValidUtf8(decoded)) {
         reason = std::string(field) + " is not valid UTF-8";
+        return std::nullopt;
+    }
+    if (hasControlCharacter(decoded)) {
+        reason = std::string(field) + " holds a control character";
         return std::nullopt;
     }
     return decoded;

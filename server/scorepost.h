@@ -13,7 +13,8 @@
 namespace kestrova::server {
 
 constexpr std::size_t kMaxQueryBytes = 8192;
-constexpr std::size_t kMaxNameBytes = 64;
+// The longest name the game posts; it cuts longer ones at a character boundary.
+constexpr std::size_t kMaxNameBytes = 255;
 // Dates are short (12/6/26 and the like); the bound keeps the page sane.
 constexpr std::size_t kMaxDateBytes = 64;
 constexpr std::int32_t kLowestScore = -1'000'000;

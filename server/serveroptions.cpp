@@ -213,7 +213,7 @@ std::string serverUsage()
            "                        the scores in PostgreSQL instead, shared by as many servers\n"
            "                        as point at the same database (a libpq URL; the database\n"
            "                        must exist, its table is made when missing)\n"
-           "  --version TEXT        version text served exactly as given (default 1.0.2)\n"
+           "  --version TEXT        version text served exactly as given (default " + std::string(kVersion) + ")\n"
            "  --installer-dir DIR   folder holding kessetup.exe and kessetup.exe.minisig\n"
            "                        (default none: both answer 404)\n"
            "  --posts-per-minute N  scores one client address may post a minute (default " +

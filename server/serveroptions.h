@@ -2,6 +2,7 @@
 // its options, defaults and exit codes stay as they are.
 #pragma once
 
+#include "kestrovaversion.h"
 #include "server/postlimiter.h"
 
 #include <stdexcept>
@@ -15,7 +16,7 @@ struct ServerOptions {
     std::string host = "127.0.0.1";
     int port = 8080;   // 0: any free port, announced once bound
     std::string database = "kestrova-scores.db";   // or a postgresql:// URL
-    std::string version = "1.0.2";
+    std::string version = kVersion;
     std::string installerDir;   // empty: no installer to serve
     PostLimit postLimit;
     std::string accessLog = "-";   // "-": stdout; "off": none; else a file

@@ -46,6 +46,10 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path)
         throw StoreError("cannot open " + path + ": " + reason);
     }
     try {
+        // SQLite falls back to reading a file it may not write; a server that
+        // cannot store a post must not start as though it could.
+        if (sqlite3_db_readonly(db_, "main") == 1)
+            throw StoreError("cannot open it for writing");
         // Another process (a second server, the sqlite3 shell) may hold the
         // write lock for a moment; wait for it rather than drop a post.
         sqlite3_busy_timeout(db_, 5000);
@@ -63,6 +67,10 @@ SqliteScoreStore::SqliteScoreStore(const std::string& path)
                 " score INTEGER NOT NULL,"
                 " posted TEXT NOT NULL DEFAULT (strftime('%Y-%m-%dT%H:%M:%SZ', 'now')))");
         execute("CREATE INDEX IF NOT EXISTS scores_by_rank ON scores (score DESC, id)");
+        // A write lock needs the log and its index beside the file: a folder
+        // that cannot be written shows here, not at the first post.
+        execute("BEGIN IMMEDIATE");
+        execute("COMMIT");
         insert_ = prepare("INSERT INTO scores (name, date, score) VALUES (?1, ?2, ?3)");
         best_ = prepare("SELECT name, date, score FROM scores ORDER BY score DESC, id LIMIT ?1");
         count_ = prepare("SELECT count(*) FROM scores");

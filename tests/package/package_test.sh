@@ -81,7 +81,7 @@ echo "kestrova-server: $server_depends"
 for lib in libqt6widgets6 libqt6multimedia6 libcurl4 libc6; do
   [[ $game_depends == *"$lib "* ]] || fail "kestrova does not depend on $lib"
 done
-for lib in libsqlite3-0 libpq5 libcpp-httplib libc6; do
+for lib in libsqlite3-0 libpq5 libstdc++6 libc6; do
   [[ $server_depends == *"$lib"* ]] || fail "kestrova-server does not depend on $lib"
 done
 [[ $server_depends != *libqt6* ]] || fail "kestrova-server depends on Qt"

@@ -5,6 +5,8 @@
 #
 #   pgcluster.sh start STATE_DIR [--durable]
 #   pgcluster.sh stop STATE_DIR
+#   pgcluster.sh pause STATE_DIR    stops the server, keeping its data
+#   pgcluster.sh resume STATE_DIR   starts it again on the same data
 #
 # start makes the cluster and the database "kestrova" owned by the user
 # "kestrova" (trusted, no password) and writes into STATE_DIR:
@@ -21,7 +23,7 @@
 set -euo pipefail
 
 usage() {
-  echo "usage: pgcluster.sh start STATE_DIR [--durable] | stop STATE_DIR" >&2
+  echo "usage: pgcluster.sh start STATE_DIR [--durable] | stop|pause|resume STATE_DIR" >&2
   exit 2
 }
 
@@ -63,12 +65,21 @@ stop_cluster() {
   case "$folder" in
     */kestrova-pg-*) rm -rf "$folder" ;;
   esac
-  rm -f "$state/cluster" "$state/url" "$state/socketdir"
+  rm -f "$state/cluster" "$state/url" "$state/socketdir" "$state/options"
 }
 
 case "$action" in
   stop)
     stop_cluster
+    ;;
+  pause)
+    folder=$(cat "$state/cluster")
+    (cd "$folder" && as_owner "$(find_bindir)/pg_ctl" -D "$folder/data" -m fast -w -t 60 stop >/dev/null)
+    ;;
+  resume)
+    folder=$(cat "$state/cluster")
+    (cd "$folder" && as_owner "$(find_bindir)/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
+      -o "$(cat "$state/options")" start >/dev/null)
     ;;
   start)
     mkdir -p "$state"
@@ -89,6 +100,7 @@ case "$action" in
     if [ "$durable" = no ]; then
       settings+=(-c fsync=off -c synchronous_commit=off -c full_page_writes=off)
     fi
+    printf '%q ' "${settings[@]}" >"$state/options"
     # The owner may not be able to read the caller's working folder.
     cd "$folder"
     if ! as_owner "$bindir/initdb" -D "$folder/data" -U kestrova --auth=trust -E UTF8 --locale=C.UTF-8 \

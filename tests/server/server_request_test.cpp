@@ -79,12 +79,15 @@ TEST(ScorePost, AcceptsTheEdgesOfEveryRange)
     EXPECT_EQ(entryOf("name=a&score=1000000").score, 1000000);
     EXPECT_EQ(entryOf("name=a&score=-1000000").score, -1000000);
     EXPECT_EQ(entryOf("name=a&score=-0").score, 0);
-    EXPECT_EQ(entryOf("name=" + std::string(64, 'n') + "&score=1").name.size(), 64u);
-    // 32 two-byte letters: 64 bytes, though only 32 characters.
-    std::string accents;
-    for (int i = 0; i < 32; ++i)
-        accents += "%C3%A9";
-    EXPECT_EQ(entryOf("name=" + accents + "&score=1").name.size(), 64u);
+    EXPECT_EQ(entryOf("name=" + std::string(255, 'n') + "&score=1").name.size(), 255u);
+    // 85 three-byte letters: 255 bytes, though only 85 characters.
+    std::string letters;
+    for (int i = 0; i < 85; ++i)
+        letters += "%E2%82%AC";
+    EXPECT_EQ(entryOf("name=" + letters + "&score=1").name.size(), 255u);
+    EXPECT_EQ(entryOf("date=" + std::string(64, '1') + "&score=1").date.size(), 64u);
+    // Printable all the way to the ends of the control ranges.
+    EXPECT_EQ(entryOf("name=%20~%C2%80%C2%A0&score=1").name, " ~\xC2\x80\xC2\xA0");
     EXPECT_EQ(entryOf("score=5").name, "");
     EXPECT_EQ(entryOf("score=5").date, "");
     EXPECT_EQ(entryOf("name=a&score=1&extra=%FF&cachebust").score, 1);   // other keys: only their escapes count
@@ -105,8 +108,12 @@ TEST(ScorePost, RefusesEachFaultWithItsOwnReason)
     for (const char* score : {"1000001", "-1000001", "2147483648", "99999999999999999999999", "-99999999999999999999"})
         EXPECT_EQ(refusalOf(std::string("name=a&score=") + score), "score is outside -1000000 to 1000000") << score;
 
-    EXPECT_EQ(refusalOf("score=1&name=" + std::string(65, 'n')), "name is longer than 64 bytes");
-    EXPECT_EQ(refusalOf("score=1&name=" + std::string(63, 'n') + "%C3%A9"), "name is longer than 64 bytes");
+    EXPECT_EQ(refusalOf("score=1&name=" + std::string(256, 'n')), "name is longer than 255 bytes");
+    EXPECT_EQ(refusalOf("score=1&name=" + std::string(254, 'n') + "%C3%A9"), "name is longer than 255 bytes");
+    for (const char* name : {"%00", "a%0D%0Ab", "%09", "%1B[2J", "%1F", "%7F", "x%0A"})
+        EXPECT_EQ(refusalOf(std::string("score=1&name=") + name), "name holds a control character") << name;
+    for (const char* date : {"1.1.26%00", "%0D%0A1.1.26", "%7F"})
+        EXPECT_EQ(refusalOf(std::string("score=1&date=") + date), "date holds a control character") << date;
     for (const char* name : {"%FF", "%C0%AF", "%ED%A0%80", "%E2%82", "Ann%E9"})
         EXPECT_EQ(refusalOf(std::string("score=1&name=") + name), "name is not valid UTF-8") << name;
     EXPECT_EQ(refusalOf("score=1&date=" + std::string(65, '1')), "date is longer than 64 bytes");

@@ -209,4 +209,29 @@ TEST(PostgresScoreStore, CarriesOnAfterTheServerEndedItsConnections)
     EXPECT_GT(store.changeMark(), 0u);
 }
 
+// The database refusing connections for a while (stopped, restarting): every
+// call fails with a StoreError and nothing worse, and the store works again
+// as soon as the database does, without being made anew.
+TEST(PostgresScoreStore, FailsCleanlyWhileTheDatabaseIsAwayAndRecoversAfter)
+{
+    ScratchDatabase db(Backend::Postgresql, KESTROVA_PGCLUSTER_STATE);
+    PostgresScoreStore store(db.location(), 2);
+    store.add({"before", "", 1});
+    const std::string name = db.location().substr(db.location().find("@/") + 2,
+                                                  db.location().find('?') - db.location().find("@/") - 2);
+    const std::string admin = kestrova::testing::clusterUrl(
+        kestrova::testing::clusterSocketFolder(KESTROVA_PGCLUSTER_STATE), "kestrova");
+    kestrova::testing::runAsOwner(admin, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS false");
+    kestrova::testing::runAsOwner(admin, "SELECT pg_terminate_backend(pid, 10000) FROM pg_stat_activity "
+                                         "WHERE datname = '" + name + "'");
+    for (int i = 0; i < 3; ++i) {   // each stale or refused connection given up once, never twice
+        EXPECT_THROW(store.add({"during", "", 2}), StoreError);
+        EXPECT_THROW(store.best(10), StoreError);
+        EXPECT_THROW(store.changeMark(), StoreError);
+    }
+    kestrova::testing::runAsOwner(admin, "ALTER DATABASE " + name + " ALLOW_CONNECTIONS true");
+    store.add({"after", "", 3});
+    EXPECT_EQ(store.best(10), (std::vector<ScoreEntry>{{"after", "", 3}, {"before", "", 1}}));
+}
+
 } // namespace
