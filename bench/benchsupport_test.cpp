@@ -5,6 +5,7 @@
 #include "bench/distribution.h"
 #include "bench/spawnedprocess.h"
 #include "bench/windowobserver.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +46,7 @@ TEST(DistributionTest, NearestRankPercentiles)
 
 class BenchSupportTest : public ::testing::Test {
 protected:
-    std::string output() const { return (std::filesystem::path(folder_) / "output.txt").string(); }
+    std::string output() const { return (folder_ / "output.txt").string(); }
     std::string printed() const
     {
         std::ifstream in(output());
@@ -57,12 +58,7 @@ protected:
     {
         return SpawnedProcess({"/bin/sh", "-c", script}, SpawnedProcess::Options{std::move(environment), output(), -1});
     }
-    void TearDown() override { std::filesystem::remove_all(folder_); }
-
-    std::string folder_ = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "benchsupport-XXXXXX").string();
-        return std::string(::mkdtemp(pattern.data()));
-    }();
+    kestrova::testing::TempFolder folder_;
 };
 
 TEST_F(BenchSupportTest, EndingsAndEnvironment)
@@ -112,7 +108,7 @@ TEST_F(BenchSupportTest, ObserverSeesTheBareWindowMappedThenPainted)
     BenchDisplay display(false, output());
     WindowObserver observer(display.name());
     const std::map<std::string, std::string> environment{
-        {"DISPLAY", display.name()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", folder_}};
+        {"DISPLAY", display.name()}, {"QT_QPA_PLATFORM", "xcb"}, {"XDG_RUNTIME_DIR", folder_.path().string()}};
 
     SpawnedProcess bare({BARE_WINDOW_PATH}, SpawnedProcess::Options{environment, output(), -1});
     const auto frame = observer.waitForFirstFrame(bare.pid(), Clock::now() + 20s);

@@ -23,6 +23,7 @@
 #include "game/card.h"
 #include "game/random.h"
 #include "platform/soundsink.h"
+#include "support/tempfolder.h"
 #include "ui/picturecontrol.h"
 
 #include <QAction>
@@ -465,25 +466,13 @@ void prepareDataFolder(const std::filesystem::path& folder)
     qputenv("KESTROVA_NO_AUDIO", "1");
 }
 
-std::filesystem::path makeTemporaryFolder()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-click-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        giveUp("cannot make a temporary folder");
-    return pattern;
-}
-
 int runWindowChild(int argc, char** argv, const Settings& settings)
 {
-    const std::filesystem::path folder = makeTemporaryFolder();
-    prepareDataFolder(folder);
-    {
-        TimedApplication app(argc, argv);
-        Session session(app, settings.xcb);
-        openWindowsOnce(session);
-    }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
+    const kestrova::testing::TempFolder folder;
+    prepareDataFolder(folder.path());
+    TimedApplication app(argc, argv);
+    Session session(app, settings.xcb);
+    openWindowsOnce(session);
     return 0;
 }
 
@@ -498,7 +487,8 @@ int main(int argc, char** argv)
     if (settings.windowChild)
         return runWindowChild(argc, argv, settings);
 
-    const std::filesystem::path folder = makeTemporaryFolder();
+    const kestrova::testing::TempFolder scratch;
+    const std::filesystem::path& folder = scratch.path();
     int status = 0;
     try {
         std::unique_ptr<BenchDisplay> display;
@@ -581,7 +571,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "click_bench: %s\n", error.what());
         status = 1;
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     return status;
 }

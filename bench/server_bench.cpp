@@ -22,6 +22,7 @@
 #include "slowclients.h"
 #include "support/loopbackhttp.h"
 #include "support/scratchdatabase.h"
+#include "support/tempfolder.h"
 
 #include <algorithm>
 #include <atomic>
@@ -385,12 +386,8 @@ int main(int argc, char** argv)
         return 2;
     }
 
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-bench-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) {
-        std::fprintf(stderr, "server_bench: cannot make a temporary folder\n");
-        return 1;
-    }
-    const std::filesystem::path folder = pattern;
+    const kestrova::testing::TempFolder scratch;
+    const std::filesystem::path& folder = scratch.path();
     // nginx's workers may run as another user and must reach the page.
     ::chmod(folder.c_str(), 0755);
     int result = 1;
@@ -399,6 +396,5 @@ int main(int argc, char** argv)
     } catch (const std::exception& error) {
         std::fprintf(stderr, "server_bench: %s\n", error.what());
     }
-    std::filesystem::remove_all(folder);
     return result;
 }

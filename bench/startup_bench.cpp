@@ -17,6 +17,7 @@
 #include "bench/distribution.h"
 #include "bench/spawnedprocess.h"
 #include "bench/windowobserver.h"
+#include "support/tempfolder.h"
 
 #include <algorithm>
 #include <csignal>
@@ -295,10 +296,8 @@ int main(int argc, char** argv)
     const Settings settings = parse(argc, argv);
     // Output cut short (a pager closed) must not skip stopping the display it started.
     std::signal(SIGPIPE, SIG_IGN);
-    std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-startup-XXXXXX").string();
-    if (!::mkdtemp(pattern.data()))
-        giveUp("cannot make a temporary folder");
-    const std::filesystem::path folder = pattern;
+    const kestrova::testing::TempFolder scratch;
+    const std::filesystem::path& folder = scratch.path();
 
     Figures bare, game;
     int status = 0;
@@ -362,7 +361,5 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "startup_bench: %s\n", error.what());
         status = 1;
     }
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
     return status;
 }

@@ -9,7 +9,7 @@
 #include "support/loopbackhttp.h"
 #include "support/minisigntool.h"
 #include "support/testhttpserver.h"
-#include "unit/tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include "server/scorestore.h"
 #include "support/loopbackhttp.h"
 #include "support/scratchdatabase.h"
-#include "unit/tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // kestrova-server's command line, a contract for the scripts that start it.
 #include "server/serveroptions.h"
-#include "unit/tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "server/scorestore.h"
 #include "server/sqlitescorestore.h"
 #include "support/scratchdatabase.h"
-#include "unit/tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

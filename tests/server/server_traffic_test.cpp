@@ -3,7 +3,7 @@
 #include "server/accesslog.h"
 #include "server/clientaddress.h"
 #include "server/postlimiter.h"
-#include "unit/tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "support/loopbackhttp.h"
+#include "support/tempfolder.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -69,10 +70,6 @@ public:
     // wrote into.
     ScratchDatabase(Backend backend, const std::filesystem::path& clusterState = {}) : backend_(backend)
     {
-        std::string pattern = (std::filesystem::temp_directory_path() / "kestrova-test-XXXXXX").string();
-        if (!::mkdtemp(pattern.data()))
-            throw std::runtime_error("test set-up: mkdtemp failed");
-        folder_ = pattern;
         if (backend_ == Backend::Sqlite) {
             location_ = (folder_ / "scores.db").string();
             return;
@@ -92,8 +89,6 @@ public:
                 // The cluster is thrown away as a whole afterwards.
             }
         }
-        std::error_code ignored;
-        std::filesystem::remove_all(folder_, ignored);
     }
     ScratchDatabase(const ScratchDatabase&) = delete;
     ScratchDatabase& operator=(const ScratchDatabase&) = delete;
@@ -102,7 +97,7 @@ public:
     // What kestrova-server's --db takes.
     const std::string& location() const { return location_; }
     // A folder for the test's other files.
-    const std::filesystem::path& folder() const { return folder_; }
+    const std::filesystem::path& folder() const { return folder_.path(); }
 
     // Runs `sql` in the database the way an administrator's shell would,
     // past the server's store.
@@ -123,7 +118,7 @@ public:
 
 private:
     Backend backend_;
-    std::filesystem::path folder_;
+    TempFolder folder_;
     std::string location_;
     std::string name_;
     std::string socketFolder_;

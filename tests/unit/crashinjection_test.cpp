@@ -6,7 +6,7 @@
 #include "platform/inifile.h"
 #include "tally/lzrw1.h"
 #include "tally/tallyfile.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

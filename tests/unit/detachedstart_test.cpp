@@ -1,7 +1,7 @@
 // Detached starts: the parameter text reaches the program as separate
 // arguments, and a program that can't run is reported, not taken as started.
 #include "platform/detachedstart.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

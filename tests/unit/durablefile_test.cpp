@@ -1,7 +1,7 @@
 // Replacing files: contents, permissions, links, failures that leave the old
 // file whole, and the clean-up of new files that a killed save left behind.
 #include "platform/durablefile.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

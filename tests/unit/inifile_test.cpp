@@ -1,6 +1,6 @@
 // The INI file against real files: reading rules, in-place writes, bad input, failed writes.
 #include "platform/inifile.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

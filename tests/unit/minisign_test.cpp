@@ -3,7 +3,7 @@
 // refused with its own result.
 #include "online/minisign.h"
 #include "support/minisigntool.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <sodium.h>
 

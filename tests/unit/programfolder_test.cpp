@@ -1,7 +1,7 @@
 // The data folder: beside a game run from its build tree or a folder of its own while that
 // folder takes files, else (and always for an installed game) the user's own.
 #include "platform/programfolder.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <QCoreApplication>
 

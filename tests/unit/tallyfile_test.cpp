@@ -3,7 +3,7 @@
 #include "tally/lzrw1.h"
 #include "tally/tallyfile.h"
 #include "tally/tallymodel.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "tally/stringgrid.h"
 #include "tally/tallyfile.h"
 #include "tally/tallysaver.h"
-#include "tempfolder.h"
+#include "support/tempfolder.h"
 
 #include <gtest/gtest.h>
 
