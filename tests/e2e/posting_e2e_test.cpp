@@ -1,6 +1,7 @@
 // The game and the real score server together: a cleared board's score,
 // posted with a name that needs encoding, comes back on the list page exactly
-// as typed; with the server gone, the wait ends in "Posting Failed." once.
+// as typed, the longest names the game keeps whole; with the server gone, the
+// wait ends in "Posting Failed." once.
 
 #include "app/programwindows.h"
 #include "game/random.h"
@@ -11,6 +12,7 @@
 #include "support/loopbackhttp.h"
 #include "support/recordingsoundsink.h"
 #include "ui/htmlview.h"
+#include "ui/nameedit.h"
 
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -26,6 +28,8 @@ private slots:
     void cleanup();
     void aPostedScoreIsOnTheListAsTyped();
     void withTheServerGoneTheWaitEndsInOneFailure();
+    void theLongestNamesAreStoredWhole_data();
+    void theLongestNamesAreStoredWhole();
 
 private:
     // The program's windows with a cleared board, its panel showing.
@@ -92,6 +96,33 @@ void PostingEndToEndTest::withTheServerGoneTheWaitEndsInOneFailure()
     QCOMPARE(messages, QStringList{"Posting Failed."});
     QVERIFY(main.findChild<QWidget*>("panel_wait")->isVisible());
     QVERIFY(!windows->highscore().isVisible());
+}
+
+void PostingEndToEndTest::theLongestNamesAreStoredWhole_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("65 bytes") << QString(65, u'n');
+    // 127 two-byte letters and a plus: the name box's bound, on a letter's edge.
+    QTest::newRow("255 bytes with a plus") << QString(127, QChar(0xf8)) + u'+';
+}
+
+// The server takes every name the game lets a player keep: none is refused
+// (which would show "Posting Failed.") or cut.
+void PostingEndToEndTest::theLongestNamesAreStoredWhole()
+{
+    QFETCH(QString, name);
+    const auto windows = clearedBoard();
+    Tmain& main = windows->main;
+    QStringList messages;
+    main.setMessageReporter([&](const QString& message) { messages << message; });
+    // As the settings file gives it: typing stops at ten characters.
+    main.findChild<NameEdit*>("edit_name")->setText(name);
+    QCOMPARE(main.findChild<NameEdit*>("edit_name")->text(), name);
+    QVERIFY(testing::clickControl(&main, "button_sendscore"));
+
+    QTRY_VERIFY_WITH_TIMEOUT(windows->highscore().isVisible(), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(shownList(*windows).contains(name), qPrintable(shownList(*windows)), 20000);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(u'|')));
 }
 
 QTEST_MAIN(PostingEndToEndTest)
