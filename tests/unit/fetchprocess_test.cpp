@@ -4,6 +4,7 @@
 // behind; the real program refuses requests it must not send and gives up as
 // soon as the game hangs up.
 #include "online/fetchprocess.h"
+#include "support/guiapplicationenvironment.h"
 #include "support/testhttpserver.h"
 
 #include <QProcess>
