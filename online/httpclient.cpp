@@ -81,7 +81,6 @@ void THttpClient::Get()
     running_ = true;
     transfer_ = &transfer;
     statusCode_ = 0;
-    reasonPhrase_.clear();
     writeError_.clear();
     const fetch::Outcome outcome = transfer.run(request, onHeader, onBody);
     transfer_ = nullptr;
@@ -90,10 +89,9 @@ void THttpClient::Get()
     if (!writeError_.isEmpty())
         throw std::runtime_error("The download can't be written: " + writeError_.toStdString());
     statusCode_ = static_cast<int>(status);
-    reasonPhrase_ = QString::fromLatin1(reason);
     if (status >= 400)
-        throw EHttpError(statusCode_, reasonPhrase_.isEmpty() ? QStringLiteral("HTTP error %1").arg(statusCode_)
-                                                               : reasonPhrase_);
+        throw EHttpError(statusCode_, reason.isEmpty() ? QStringLiteral("HTTP error %1").arg(statusCode_)
+                                                        : QString::fromLatin1(reason));
     if (outcome.result != fetch::Result::Done)
         throw EHttpError(0, failureReason(outcome));
 }

@@ -58,9 +58,9 @@ public:
     void abort();
     bool isRunning() const { return running_; }
 
-    // The last reply's status and reason; 0 and empty before any reply.
+    // The last reply's status; 0 before any reply. Its reason is the text
+    // of the EHttpError that a status of 400 or more raises.
     int StatusCode() const { return statusCode_; }
-    QString ReasonPhrase() const { return reasonPhrase_; }
 
 private:
     QString url_;
@@ -73,7 +73,6 @@ private:
     FetchProcess* transfer_ = nullptr;   // the running Get's, for abort()
     QString writeError_;
     int statusCode_ = 0;
-    QString reasonPhrase_;
 };
 
 } // namespace kestrova
