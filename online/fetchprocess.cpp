@@ -2,25 +2,16 @@
 
 #include "online/serverconfig.h"
 #include "platform/programfolder.h"
+#include "platform/spawnedprogram.h"
+
+#include <QEventLoop>
+#include <QSocketNotifier>
+#include <QTimer>
 
 #include <algorithm>
-#include <cerrno>
-#include <chrono>
+#include <climits>
 #include <cstdlib>
-#include <cstring>
 #include <optional>
-#include <stdexcept>
-#include <string>
-
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 namespace kestrova {
 
@@ -29,72 +20,54 @@ namespace {
 using fetch::Outcome;
 using fetch::Result;
 
-// Closes a descriptor when its scope ends.
-class OwnedFd {
-public:
-    explicit OwnedFd(int fd = -1) : fd_(fd) {}
-    ~OwnedFd() { reset(); }
-    OwnedFd(const OwnedFd&) = delete;
-    OwnedFd& operator=(const OwnedFd&) = delete;
-    int get() const { return fd_; }
-    void reset()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_;
-};
-
-// The started program, ended and reaped when its scope ends: by then it has
-// either answered or is no longer wanted.
-class Child {
-public:
-    explicit Child(pid_t pid) : pid_(pid) {}
-    ~Child()
-    {
-        kill(pid_, SIGKILL);
-        while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
-        }
-    }
-    Child(const Child&) = delete;
-    Child& operator=(const Child&) = delete;
-
-private:
-    pid_t pid_;
-};
-
-long long steadyMs()
-{
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-}
-
 Outcome failure(std::string text)
 {
     return {Result::Failed, std::move(text)};
 }
 
+const Outcome stopped{Result::Stopped, "Stopped"};
+
 } // namespace
 
-FetchProcess::FetchProcess() : wakeFd_(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
-{
-    if (wakeFd_ < 0)
-        throw std::runtime_error(std::string("The transfer can't be prepared: ") + std::strerror(errno));
-}
+FetchProcess::FetchProcess() = default;
 
 FetchProcess::~FetchProcess()
 {
-    close(wakeFd_);
+    *alive_ = false;
+    std::lock_guard lock(mailboxLock_);
+    if (handlerDepth_ == 0) {
+        readable_.reset();
+        writable_.reset();
+        guard_.reset();
+    } else {
+        // Destroyed from a handler, that is from inside a signal of one of
+        // these: they go once that signal has returned.
+        for (std::unique_ptr<QSocketNotifier>* notifier : {&readable_, &writable_}) {
+            if (*notifier) {
+                (*notifier)->setEnabled(false);
+                notifier->release()->deleteLater();
+            }
+        }
+        if (guard_) {
+            guard_->stop();
+            guard_.release()->deleteLater();
+        }
+    }
+    program_.reset();
 }
 
 void FetchProcess::stop()
 {
     stop_.store(true);
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t written = write(wakeFd_, &one, sizeof one);
+    std::lock_guard lock(mailboxLock_);
+    if (guard_)
+        QMetaObject::invokeMethod(
+            guard_.get(),
+            [this, alive = alive_] {
+                if (*alive)
+                    finish(stopped);
+            },
+            Qt::QueuedConnection);
 }
 
 std::filesystem::path FetchProcess::programPath()
@@ -110,119 +83,182 @@ std::filesystem::path FetchProcess::programPath()
     return candidates.front();
 }
 
-Outcome FetchProcess::run(const fetch::Request& request, const Handler& onHeader, const Handler& onBody)
+void FetchProcess::start(const fetch::Request& request, Handler onHeader, Handler onBody, EndHandler onEnd)
 {
+    onHeader_ = std::move(onHeader);
+    onBody_ = std::move(onBody);
+    onEnd_ = std::move(onEnd);
+    {
+        std::lock_guard lock(mailboxLock_);
+        guard_ = std::make_unique<QTimer>();
+    }
+    guard_->setSingleShot(true);
+    QObject::connect(guard_.get(), &QTimer::timeout, guard_.get(),
+                     [this] { finish({Result::TimedOut, "The transfer program stopped answering"}); });
     if (stop_.load())
-        return {Result::Stopped, "Stopped before it began"};
+        return finishSoon({Result::Stopped, "Stopped before it began"});
     const std::optional<QList<QByteArray>> routes = ServerConfig::connectRoutes();
     if (!routes)
-        return failure("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes; no request is sent");
+        return finishSoon(failure("KESTROVA_CONNECT_TO is not a list of host:port:host:port routes; no request is sent"));
     fetch::Request routed = request;
     for (const QByteArray& route : *routes)
         routed.routes.push_back(route.toStdString());
     routed.connectTimeoutMs = ServerConfig::connectTimeoutMs();
     routed.idleTimeoutMs = ServerConfig::idleTimeoutMs();
-    int ends[2];
-    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0)
-        return failure(std::string("The transfer can't be prepared: ") + std::strerror(errno));
-    OwnedFd ours(ends[0]);
-    OwnedFd theirs(ends[1]);
-
-    // The program gets its end as standard input and output, and nothing else
-    // of the game's: the descriptors above 2 close as it starts.
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDIN_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, theirs.get(), STDOUT_FILENO);
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-    const std::string program = programPath().string();
-    char* arguments[] = {const_cast<char*>(program.c_str()), nullptr};
-    pid_t pid = 0;
-    const int error = posix_spawn(&pid, program.c_str(), &actions, nullptr, arguments, environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (error != 0)
-        return failure("The transfer program " + program + " can't be started: " + std::strerror(error));
-    Child child(pid);
-    theirs.reset();
-    return exchange(ours.get(), routed, onHeader, onBody);
+    launch(std::move(routed));
 }
 
-Outcome FetchProcess::exchange(int socket, const fetch::Request& request, const Handler& onHeader,
-                               const Handler& onBody)
+void FetchProcess::launch(fetch::Request request)
 {
-    std::string toSend = fetch::encodeRequest(request);
-    std::size_t sent = 0;
-    bool requestLost = false;   // the program stopped reading before it had it all
-    bool answered = false;      // a frame has come
-    fetch::FrameReader frames;
-    char buffer[16 * 1024];
+    const std::string program = programPath().string();
+    std::string error;
+    program_ = SpawnedProgram::start(program, error);
+    if (!program_)
+        return finishSoon(failure("The transfer program " + program + " can't be started: " + error));
+    toSend_ = fetch::encodeRequest(request);
+
+    readable_ = std::make_unique<QSocketNotifier>(program_->socket(), QSocketNotifier::Read);
+    QObject::connect(readable_.get(), &QSocketNotifier::activated, readable_.get(), [this] { readMore(); });
+    writable_ = std::make_unique<QSocketNotifier>(program_->socket(), QSocketNotifier::Write);
+    QObject::connect(writable_.get(), &QSocketNotifier::activated, writable_.get(), [this] { sendMore(); });
+
     // The program is silent while it connects and while the server is; longer
     // than both together, and it is stuck itself.
     const long long ownMs = static_cast<long long>(request.connectTimeoutMs) + request.idleTimeoutMs;
     const long long patienceMs = ownMs + std::min<long long>(ownMs, kGraceMs);
-    long long heardMs = steadyMs();
-    for (;;) {
-        pollfd watched[2] = {{socket, static_cast<short>(POLLIN | (sent < toSend.size() ? POLLOUT : 0)), 0},
-                             {wakeFd_, POLLIN, 0}};
-        if (stop_.load())
-            return {Result::Stopped, "Stopped"};
-        const long long silentMs = steadyMs() - heardMs;
-        if (silentMs >= patienceMs)
-            return {Result::TimedOut, "The transfer program stopped answering"};
-        const int ready = poll(watched, 2, static_cast<int>(std::min<long long>(patienceMs - silentMs, 60'000)));
-        if (ready < 0) {
-            if (errno == EINTR)
-                continue;
-            return failure(std::string("The transfer can't be watched: ") + std::strerror(errno));
-        }
-        if (ready == 0)
-            continue;
-        if (stop_.load())
-            return {Result::Stopped, "Stopped"};
-        if ((watched[0].revents & POLLOUT) != 0) {
-            const ssize_t written =
-                send(socket, toSend.data() + sent, toSend.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
-            if (written > 0) {
-                sent += static_cast<std::size_t>(written);
-            } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-                // What it said before it stopped reading is still to be read.
-                requestLost = true;
-                sent = toSend.size();
-            }
-        }
-        if ((watched[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0)
-            continue;
-        const ssize_t got = recv(socket, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (got < 0 && (errno == EAGAIN || errno == EINTR))
-            continue;
-        if (got <= 0)
-            return failure(requestLost && !answered ? "The transfer program ended before it had the request"
-                                                    : "The transfer program ended without an answer");
-        heardMs = steadyMs();
-        frames.append(std::string_view(buffer, static_cast<std::size_t>(got)));
-        while (std::optional<fetch::Frame> frame = frames.next()) {
-            answered = true;
-            switch (frame->tag) {
-            case fetch::Tag::ReplyHeader:
-                if (!onHeader(frame->payload))
-                    return {Result::Refused, "The reply was turned down"};
-                break;
-            case fetch::Tag::ReplyBody:
-                if (!onBody(frame->payload))
-                    return {Result::Refused, "The reply was turned down"};
-                break;
-            case fetch::Tag::Outcome:
-                if (std::optional<Outcome> outcome = fetch::decodeOutcome(frame->payload))
-                    return *outcome;
-                return failure("The transfer program gave an unreadable outcome");
-            default: return failure("The transfer program sent a frame of an unknown kind");
-            }
-            if (stop_.load())
-                return {Result::Stopped, "Stopped"};
-        }
-        if (frames.broken())
-            return failure("The transfer program sent a frame longer than the protocol allows");
+    guard_->setInterval(static_cast<int>(std::min<long long>(patienceMs, INT_MAX)));
+    guard_->start();
+    // The socket takes a whole request at once: the program can set off
+    // before this thread's event loop next runs.
+    sendMore();
+}
+
+fetch::Outcome FetchProcess::run(const fetch::Request& request, Handler onHeader, Handler onBody)
+{
+    // Made first: on a thread Qt did not start, it brings the event dispatcher
+    // that the notifiers need.
+    QEventLoop loop;
+    std::optional<Outcome> outcome;
+    start(request, std::move(onHeader), std::move(onBody), [&](const Outcome& end) {
+        outcome = end;
+        loop.quit();
+    });
+    if (!outcome)
+        loop.exec();
+    if (!outcome) {
+        // The application is quitting.
+        ended_ = true;
+        program_.reset();
+        outcome = stopped;
     }
+    // They belong to this loop's thread, which may be about to end.
+    dropWatchers();
+    return *outcome;
+}
+
+void FetchProcess::dropWatchers()
+{
+    std::lock_guard lock(mailboxLock_);
+    readable_.reset();
+    writable_.reset();
+    guard_.reset();
+}
+
+void FetchProcess::finishSoon(fetch::Outcome outcome)
+{
+    QMetaObject::invokeMethod(
+        guard_.get(),
+        [this, alive = alive_, outcome = std::move(outcome)] {
+            if (*alive)
+                finish(outcome);
+        },
+        Qt::QueuedConnection);
+}
+
+void FetchProcess::finish(fetch::Outcome outcome)
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    if (readable_)
+        readable_->setEnabled(false);
+    if (writable_)
+        writable_->setEnabled(false);
+    guard_->stop();
+    // Ended before anyone hears of the end, so that no program outlives it.
+    program_.reset();
+    const std::shared_ptr<bool> alive = alive_;
+    ++handlerDepth_;
+    if (onEnd_)
+        onEnd_(outcome);
+    if (*alive)
+        --handlerDepth_;
+}
+
+void FetchProcess::sendMore()
+{
+    if (ended_)
+        return;
+    if (stop_.load())
+        return finish(stopped);
+    const long written = program_->send(std::string_view(toSend_).substr(sent_));
+    if (written == SpawnedProgram::kWouldBlock)
+        return;
+    if (written == SpawnedProgram::kBroken) {
+        // What it said before it stopped reading is still to be read.
+        requestLost_ = true;
+        sent_ = toSend_.size();
+    } else {
+        sent_ += static_cast<std::size_t>(written);
+    }
+    if (sent_ >= toSend_.size())
+        writable_->setEnabled(false);
+}
+
+void FetchProcess::readMore()
+{
+    if (ended_)
+        return;
+    if (stop_.load())
+        return finish(stopped);
+    char buffer[16 * 1024];
+    const long got = program_->receive(buffer, sizeof buffer);
+    if (got == SpawnedProgram::kWouldBlock)
+        return;
+    if (got == SpawnedProgram::kBroken)
+        return finish(failure(requestLost_ && !answered_ ? "The transfer program ended before it had the request"
+                                                         : "The transfer program ended without an answer"));
+    guard_->start();
+    frames_.append(std::string_view(buffer, static_cast<std::size_t>(got)));
+    const std::shared_ptr<bool> alive = alive_;
+    while (std::optional<fetch::Frame> frame = frames_.next()) {
+        answered_ = true;
+        switch (frame->tag) {
+        case fetch::Tag::ReplyHeader:
+        case fetch::Tag::ReplyBody: {
+            const Handler& handler = frame->tag == fetch::Tag::ReplyHeader ? onHeader_ : onBody_;
+            ++handlerDepth_;
+            const bool taken = handler(frame->payload);
+            if (!*alive)
+                return;
+            --handlerDepth_;
+            if (ended_)
+                return;
+            if (!taken)
+                return finish({Result::Refused, "The reply was turned down"});
+            break;
+        }
+        case fetch::Tag::Outcome:
+            if (std::optional<Outcome> outcome = fetch::decodeOutcome(frame->payload))
+                return finish(*outcome);
+            return finish(failure("The transfer program gave an unreadable outcome"));
+        default: return finish(failure("The transfer program sent a frame of an unknown kind"));
+        }
+        if (stop_.load())
+            return finish(stopped);
+    }
+    if (frames_.broken())
+        finish(failure("The transfer program sent a frame longer than the protocol allows"));
 }
 
 } // namespace kestrova

@@ -1,7 +1,6 @@
 // THttpClient: an HTTP/1.0 GET that blocks its caller but not the window.
-// The transfer runs on a worker thread; Get() waits in an event loop of its
-// own, so the window goes on handling its events, and writes the body into
-// the receive stream on the UI thread as it arrives.
+// Get() waits in an event loop of its own, so the window goes on handling its
+// events, and writes the body into the receive stream as it arrives.
 #pragma once
 
 #include <QObject>
@@ -9,7 +8,6 @@
 
 #include <stdexcept>
 
-class QEventLoop;
 class QIODevice;
 
 namespace kestrova {
@@ -38,7 +36,7 @@ public:
     // Plain http:// only.
     QString URL() const { return url_; }
     void setURL(const QString& url) { url_ = url; }
-    // Where the body goes, chunk by chunk, on the UI thread; not owned. With
+    // Where the body goes, chunk by chunk; not owned. With
     // none, the body is read and dropped. Nothing is written for a status of
     // 400 or more.
     QIODevice* RcvdStream() const { return stream_; }
@@ -60,18 +58,11 @@ public:
     void abort();
     bool isRunning() const { return running_; }
 
-    // The last reply's status and reason; 0 and empty before any reply.
+    // The last reply's status; 0 before any reply. Its reason is the text
+    // of the EHttpError that a status of 400 or more raises.
     int StatusCode() const { return statusCode_; }
-    QString ReasonPhrase() const { return reasonPhrase_; }
-
-protected:
-    // Runs the reports its worker posts.
-    bool event(QEvent* event) override;
 
 private:
-    struct Job;
-    void writePending(Job& job);
-
     QString url_;
     QIODevice* stream_ = nullptr;
     QString agent_ = QStringLiteral("Mozilla/3.0 (compatible)");
@@ -82,7 +73,6 @@ private:
     FetchProcess* transfer_ = nullptr;   // the running Get's, for abort()
     QString writeError_;
     int statusCode_ = 0;
-    QString reasonPhrase_;
 };
 
 } // namespace kestrova

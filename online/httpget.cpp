@@ -1,7 +1,6 @@
 #include "online/httpget.h"
 
 #include "online/fetchprocess.h"
-#include "online/postedcall.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -12,13 +11,8 @@
 #include <cctype>
 #include <charconv>
 #include <limits>
-#include <condition_variable>
-#include <functional>
-#include <mutex>
 #include <optional>
-#include <stdexcept>
 #include <string_view>
-#include <thread>
 
 namespace kestrova {
 
@@ -92,315 +86,49 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix)
     return true;
 }
 
+// The three digits after the protocol in "HTTP/1.0 404 Not Found"; 0 when there are none.
+int statusOf(std::string_view line)
+{
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos || line.size() < blank + 4)
+        return 0;
+    int status = 0;
+    for (std::size_t i = blank + 1; i < blank + 4; ++i) {
+        if (line[i] < '0' || line[i] > '9')
+            return 0;
+        status = status * 10 + (line[i] - '0');
+    }
+    return status;
+}
+
 } // namespace
 
-// The worker: one fetch on a thread of its own. It copies everything it needs
-// at creation and talks to its component only through events posted to it,
-// and only while the component has not let go of it.
-class THTTPGetThread {
-public:
-    struct Request {
-        QString url;
-        QByteArray acceptTypes;
-        QByteArray agent;
-        QByteArray userName;
-        QByteArray password;
-        QByteArray postQuery;
-        QByteArray referer;
-        QString fileName;
-        bool binaryData = false;
-        bool useCache = false;
-        bool toFile = false;
-        bool reportProgress = false;
-    };
+// One fetch: its own copy of what the properties said at its start, and what
+// has come of it so far.
+struct THTTPGet::Fetch {
+    QString fileName;
+    bool binaryData = false;
+    bool toFile = false;
+    bool reportProgress = false;
 
-    THTTPGetThread(THTTPGet* owner, Request request) : request_(std::move(request)), owner_(owner)
-    {
-        thread_ = std::thread([this] { run(); });
-    }
+    bool cancelled = false;
+    bool failed = false;
+    bool headersDone = false;
+    int statusCode = 0;
+    std::optional<std::string> lengthText;
+    int contentLength = 0;
+    qint64 bytesRead = 0;
+    QByteArray result;
+    std::optional<QFile> file;
 
-    ~THTTPGetThread()
-    {
-        requestStop();
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-    void requestStop()
-    {
-        stop_.store(true);
-        {
-            std::lock_guard lock(transferLock_);
-            if (transfer_)
-                transfer_->stop();
-        }
-        std::lock_guard lock(progressLock_);
-        if (pendingProgress_) {
-            std::lock_guard handshakeLock(pendingProgress_->lock);
-            pendingProgress_->abandoned = true;
-            pendingProgress_->settled.notify_all();
-        }
-    }
-
-    // After this no event reaches the component.
-    void detach()
-    {
-        {
-            std::lock_guard lock(ownerLock_);
-            owner_ = nullptr;
-        }
-        requestStop();
-    }
-
-    // Read on the UI thread once the end has been reported.
-    bool succeeded() const { return success_ && !stop_.load(); }
-    int statusCode() const { return statusCode_; }
-    QString resultText() const { return QString::fromUtf8(result_); }
-    int contentLength() const { return contentLength_; }
-    bool toFile() const { return request_.toFile; }
-    QString fileName() const { return request_.fileName; }
-    void join()
-    {
-        if (thread_.joinable())
-            thread_.join();
-    }
-
-private:
-    struct ProgressHandshake {
-        std::mutex lock;
-        std::condition_variable settled;
-        bool handled = false;
-        bool abandoned = false;
-    };
-
-    void run()
-    {
-        makeTransfer();
-        success_ = fetch();
-        postToOwner([this](THTTPGet* owner) { owner->WorkerDone(this); });
-    }
-
-    void makeTransfer()
-    {
-        std::unique_ptr<FetchProcess> transfer;
-        try {
-            transfer = std::make_unique<FetchProcess>();
-        } catch (const std::exception&) {
-            // Without a handle the run ends at once, as a failure.
-        }
-        std::lock_guard lock(transferLock_);
-        transfer_ = std::move(transfer);
-    }
-
-    bool fetch()
-    {
-        if (!transfer_ || stop_.load())
-            return false;
-        const HostAndPath target = splitURL(request_.url);
-        if (!isPlainHostName(target.host) || !isSendablePath(target.path))
-            return false;
-
-        fetch::Request request;
-        request.url = "http://" + target.host.toStdString() + "/";
-        request.requestTarget = target.path.toStdString();
-        request.bufferSize = THTTPGet::kChunkSize;
-        request.agent = request_.agent.toStdString();
-        request.userName = request_.userName.toStdString();
-        request.password = request_.password.toStdString();
-        request.referer = request_.referer.toStdString();
-        // An empty value makes the transfer program's libcurl leave the header out.
-        request.headers.push_back(("Accept: " + request_.acceptTypes).toStdString());
-        if (!request_.useCache) {
-            request.headers.emplace_back("Pragma: no-cache");
-            request.headers.emplace_back("Cache-Control: no-cache");
-        }
-        if (!request_.postQuery.isEmpty()) {
-            request.headers.emplace_back("Content-Type: application/x-www-form-urlencoded");
-            request.postBody = request_.postQuery.toStdString();
-        }
-
-        const fetch::Outcome outcome = transfer_->run(
-            request, [this](std::string_view line) { return onHeaderLine(line); },
-            [this](std::string_view piece) { return onBody(piece.data(), piece.size()); });
-        if (file_)
-            file_->close();
-        // A reply cut short, a broken connection or a failed write is a
-        // failure even when some of the body arrived.
-        if (outcome.result != fetch::Result::Done || failed_ || !headersDone_)
-            return false;
-        if (request_.toFile)
-            return bytesRead_ == contentLength_;
-        return bytesRead_ != 0;
-    }
-
-    bool onHeaderLine(std::string_view line)
-    {
-        if (stop_.load())
-            return false;
-        if (startsWithNoCase(line, "HTTP/")) {
-            // A new reply begins; only the last one's headers count.
-            lengthText_.reset();
-            headersDone_ = false;
-            statusCode_ = statusOf(line);
-            return true;
-        }
-        if (line == "\r\n" || line == "\n")
-            return onHeadersComplete();
-        constexpr std::string_view name = "content-length:";
-        if (startsWithNoCase(line, name) && !lengthText_)
-            lengthText_ = std::string(line.substr(name.size()));
-        return true;
-    }
-
-    // The three digits after the protocol in "HTTP/1.0 404 Not Found"; 0 when there are none.
-    static int statusOf(std::string_view line)
-    {
-        const std::size_t blank = line.find(' ');
-        if (blank == std::string_view::npos || line.size() < blank + 4)
-            return 0;
-        int status = 0;
-        for (std::size_t i = blank + 1; i < blank + 4; ++i) {
-            if (line[i] < '0' || line[i] > '9')
-                return 0;
-            status = status * 10 + (line[i] - '0');
-        }
-        return status;
-    }
-
-    bool onHeadersComplete()
-    {
-        headersDone_ = true;
-        contentLength_ = 0;
-        if (!lengthText_) {
-            if (request_.binaryData)
-                return fail();
-        } else if (const std::optional<int> length = parseContentLength(*lengthText_)) {
-            contentLength_ = *length;
-        } else {
-            return fail();
-        }
-        if (!request_.toFile && contentLength_ > THTTPGet::kMaxStringBody)
-            return fail();
-
-        bytesRead_ = 0;
-        result_.clear();
-        if (request_.toFile) {
-            file_.emplace(request_.fileName);
-            if (!file_->open(QIODevice::WriteOnly | QIODevice::Truncate))
-                return fail();
-        }
-        return true;
-    }
-
-    bool onBody(const char* data, size_t length)
-    {
-        if (!headersDone_)
-            return fail();
-        while (length > 0) {
-            if (stop_.load())
-                return false;
-            const size_t chunk = std::min(length, static_cast<size_t>(THTTPGet::kChunkSize));
-            if (request_.toFile) {
-                if (file_->write(data, static_cast<qint64>(chunk)) != static_cast<qint64>(chunk))
-                    return fail();
-            } else {
-                if (bytesRead_ + static_cast<qint64>(chunk) > THTTPGet::kMaxStringBody)
-                    return fail();
-                result_.append(data, static_cast<qsizetype>(chunk));
-            }
-            bytesRead_ += static_cast<qint64>(chunk);
-            data += chunk;
-            length -= chunk;
-            if (request_.reportProgress)
-                handOverProgress();
-        }
-        return true;
-    }
-
-    bool fail()
-    {
-        failed_ = true;
-        return false;
-    }
-
-    // Runs the component's OnProgress on the UI thread and waits for it,
-    // unless a stop comes first.
-    void handOverProgress()
-    {
-        auto handshake = std::make_shared<ProgressHandshake>();
-        {
-            std::lock_guard lock(progressLock_);
-            pendingProgress_ = handshake;
-        }
-        const int total = contentLength_;
-        const int readSoFar = static_cast<int>(std::min<qint64>(bytesRead_, std::numeric_limits<int>::max()));
-        const bool posted = !stop_.load() && postToOwner([handshake, total, readSoFar](THTTPGet* owner) {
-            emit owner->OnProgress(owner, total, readSoFar);
-            std::lock_guard lock(handshake->lock);
-            handshake->handled = true;
-            handshake->settled.notify_all();
-        });
-        if (posted) {
-            std::unique_lock lock(handshake->lock);
-            handshake->settled.wait(lock, [&] { return handshake->handled || handshake->abandoned; });
-        }
-        std::lock_guard lock(progressLock_);
-        pendingProgress_.reset();
-    }
-
-    // False when the component has let go of this worker.
-    bool postToOwner(std::function<void(THTTPGet*)> call)
-    {
-        std::lock_guard lock(ownerLock_);
-        if (!owner_)
-            return false;
-        THTTPGet* owner = owner_;
-        PostedCall::post(owner, [owner, call = std::move(call)] { call(owner); });
-        return true;
-    }
-
-    const Request request_;
-    std::mutex transferLock_;   // transfer_ is set on the worker and stopped from the UI thread
-    std::unique_ptr<FetchProcess> transfer_;
-    std::atomic<bool> stop_{false};
-
-    std::mutex ownerLock_;
-    THTTPGet* owner_;
-
-    std::mutex progressLock_;
-    std::shared_ptr<ProgressHandshake> pendingProgress_;
-
-    // Used by the worker thread only, then read once its end was reported.
-    bool success_ = false;
-    bool failed_ = false;
-    bool headersDone_ = false;
-    int statusCode_ = 0;
-    std::optional<std::string> lengthText_;
-    int contentLength_ = 0;
-    qint64 bytesRead_ = 0;
-    QByteArray result_;
-    std::optional<QFile> file_;
-
-    std::thread thread_;
+    // Last: destroyed first, so that no handler of it runs on the parts above.
+    FetchProcess transfer;
 };
 
 THTTPGet::THTTPGet(QObject* parent) : QObject(parent) {}
 
-THTTPGet::~THTTPGet()
-{
-    if (worker_) {
-        worker_->detach();
-        worker_.reset();
-    }
-}
-
-bool THTTPGet::event(QEvent* event)
-{
-    if (event->type() != PostedCall::eventType())
-        return QObject::event(event);
-    static_cast<PostedCall*>(event)->run();
-    return true;
-}
+// The transfer program is ended at once with the fetch; its end is not reported.
+THTTPGet::~THTTPGet() = default;
 
 void THTTPGet::StartGet()
 {
@@ -414,51 +142,165 @@ void THTTPGet::StartGetFile()
 
 void THTTPGet::start(bool toFile)
 {
-    if (worker_)
+    if (fetch_)
         return;
-    THTTPGetThread::Request request;
-    request.url = url_;
-    request.acceptTypes = acceptTypes_.toLatin1();
-    request.agent = agent_.toLatin1();
-    request.userName = userName_.toUtf8();
-    request.password = password_.toUtf8();
-    request.postQuery = postQuery_.toUtf8();
-    request.referer = referer_.toLatin1();
-    request.fileName = fileName_;
-    request.binaryData = binaryData_;
-    request.useCache = useCache_;
-    request.toFile = toFile;
-    request.reportProgress = isSignalConnected(QMetaMethod::fromSignal(&THTTPGet::OnProgress));
-    worker_ = std::make_unique<THTTPGetThread>(this, std::move(request));
+    fetch_ = std::make_unique<Fetch>();
+    fetch_->fileName = fileName_;
+    fetch_->binaryData = binaryData_;
+    fetch_->toFile = toFile;
+    fetch_->reportProgress = isSignalConnected(QMetaMethod::fromSignal(&THTTPGet::OnProgress));
+
+    // The end is always reported from the event loop, never from inside StartGet.
+    auto reportEnd = [this](bool transferDone) {
+        QMetaObject::invokeMethod(this, [this, transferDone] { WorkerDone(transferDone); }, Qt::QueuedConnection);
+    };
+    const HostAndPath target = splitURL(url_);
+    if (!isPlainHostName(target.host) || !isSendablePath(target.path)) {
+        reportEnd(false);
+    } else {
+        fetch::Request request;
+        request.url = "http://" + target.host.toStdString() + "/";
+        request.requestTarget = target.path.toStdString();
+        request.bufferSize = kChunkSize;
+        request.agent = agent_.toLatin1().toStdString();
+        request.userName = userName_.toUtf8().toStdString();
+        request.password = password_.toUtf8().toStdString();
+        request.referer = referer_.toLatin1().toStdString();
+        // An empty value makes the transfer program's libcurl leave the header out.
+        request.headers.push_back("Accept: " + acceptTypes_.toLatin1().toStdString());
+        if (!useCache_) {
+            request.headers.emplace_back("Pragma: no-cache");
+            request.headers.emplace_back("Cache-Control: no-cache");
+        }
+        if (!postQuery_.isEmpty()) {
+            request.headers.emplace_back("Content-Type: application/x-www-form-urlencoded");
+            request.postBody = postQuery_.toUtf8().toStdString();
+        }
+        fetch_->transfer.start(
+            request, [this](std::string_view line) { return onHeaderLine(line); },
+            [this](std::string_view piece) { return onBody(piece); },
+            [reportEnd](const fetch::Outcome& outcome) { reportEnd(outcome.result == fetch::Result::Done); });
+    }
     if (waitThread_)
         QCoreApplication::processEvents();
 }
 
 void THTTPGet::Cancel()
 {
-    if (worker_)
-        worker_->requestStop();
+    if (!fetch_)
+        return;
+    fetch_->cancelled = true;
+    fetch_->transfer.stop();
 }
 
-void THTTPGet::WorkerDone(THTTPGetThread* worker)
+bool THTTPGet::onHeaderLine(std::string_view line)
 {
-    worker->join();
-    succeeded_ = worker->succeeded();
-    statusCode_ = worker->statusCode();
+    Fetch& fetch = *fetch_;
+    if (fetch.cancelled)
+        return false;
+    if (startsWithNoCase(line, "HTTP/")) {
+        // A new reply begins; only the last one's headers count.
+        fetch.lengthText.reset();
+        fetch.headersDone = false;
+        fetch.statusCode = statusOf(line);
+        return true;
+    }
+    if (line == "\r\n" || line == "\n")
+        return onHeadersComplete();
+    constexpr std::string_view name = "content-length:";
+    if (startsWithNoCase(line, name) && !fetch.lengthText)
+        fetch.lengthText = std::string(line.substr(name.size()));
+    return true;
+}
+
+bool THTTPGet::onHeadersComplete()
+{
+    Fetch& fetch = *fetch_;
+    fetch.headersDone = true;
+    fetch.contentLength = 0;
+    if (!fetch.lengthText) {
+        if (fetch.binaryData)
+            return fail();
+    } else if (const std::optional<int> length = parseContentLength(*fetch.lengthText)) {
+        fetch.contentLength = *length;
+    } else {
+        return fail();
+    }
+    if (!fetch.toFile && fetch.contentLength > kMaxStringBody)
+        return fail();
+
+    fetch.bytesRead = 0;
+    fetch.result.clear();
+    if (fetch.toFile) {
+        fetch.file.emplace(fetch.fileName);
+        if (!fetch.file->open(QIODevice::WriteOnly | QIODevice::Truncate))
+            return fail();
+    }
+    return true;
+}
+
+bool THTTPGet::onBody(std::string_view data)
+{
+    if (!fetch_->headersDone)
+        return fail();
+    const QPointer<THTTPGet> alive(this);
+    while (!data.empty()) {
+        Fetch& fetch = *fetch_;
+        if (fetch.cancelled)
+            return false;
+        const std::string_view chunk = data.substr(0, kChunkSize);
+        const auto size = static_cast<qsizetype>(chunk.size());
+        if (fetch.toFile) {
+            if (fetch.file->write(chunk.data(), size) != size)
+                return fail();
+        } else {
+            if (fetch.bytesRead + size > kMaxStringBody)
+                return fail();
+            fetch.result.append(chunk.data(), size);
+        }
+        fetch.bytesRead += size;
+        data.remove_prefix(chunk.size());
+        if (fetch.reportProgress) {
+            emit OnProgress(this, fetch.contentLength,
+                            static_cast<int>(std::min<qint64>(fetch.bytesRead, std::numeric_limits<int>::max())));
+            // A handler may have destroyed the component, and its fetch with it.
+            if (!alive)
+                return false;
+        }
+    }
+    return true;
+}
+
+bool THTTPGet::fail()
+{
+    fetch_->failed = true;
+    return false;
+}
+
+void THTTPGet::WorkerDone(bool transferDone)
+{
+    Fetch& fetch = *fetch_;
+    if (fetch.file)
+        fetch.file->close();
+    // A reply cut short, a broken connection or a failed write is a failure
+    // even when some of the body arrived.
+    succeeded_ = transferDone && !fetch.cancelled && !fetch.failed && fetch.headersDone &&
+                 (fetch.toFile ? fetch.bytesRead == fetch.contentLength : fetch.bytesRead != 0);
+    statusCode_ = fetch.statusCode;
     // The component stays busy until its handlers have run, so a StartGet
     // from inside one of them is ignored; a handler may also delete it.
     const QPointer<THTTPGet> alive(this);
     if (!succeeded_) {
         emit OnError(this);
-    } else if (worker->toFile()) {
-        const QString fileName = worker->fileName();
-        emit OnDoneFile(this, fileName, worker->contentLength());
+    } else if (fetch.toFile) {
+        const QString fileName = fetch.fileName;
+        emit OnDoneFile(this, fileName, fetch.contentLength);
     } else {
-        const QString result = worker->resultText();
+        const QString result = QString::fromUtf8(fetch.result);
         emit OnDoneString(this, result);
     }
     if (alive)
-        worker_.reset();
+        fetch_.reset();
 }
 
 } // namespace kestrova

@@ -1,16 +1,16 @@
-// THTTPGet: fetches one URL over HTTP/1.0 on a worker thread of its own, so
-// the window stays responsive, and hands the body to its owner on the UI
-// thread through OnDoneString (or OnError).
+// THTTPGet: fetches one URL over HTTP/1.0 while the window's event loop goes
+// on (the transfer program's answers are read as they arrive), and hands the
+// body to its owner through OnDoneString (or OnError).
 #pragma once
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
+#include <string_view>
 
 namespace kestrova {
 
-class THTTPGetThread;
 
 class THTTPGet : public QObject {
     Q_OBJECT
@@ -77,7 +77,7 @@ public:
     // Asks the running fetch to stop; it ends with OnError.
     void Cancel();
 
-    bool isRunning() const { return worker_ != nullptr; }
+    bool isRunning() const { return fetch_ != nullptr; }
     // The outcome of the last fetch that ended.
     bool succeeded() const { return succeeded_; }
     // The HTTP status of the last fetch that ended (of its last reply, after
@@ -87,21 +87,21 @@ public:
 
 signals:
     // After every read: the announced length (0 when none) and the bytes so
-    // far. The worker waits until the handlers have returned.
+    // far. The fetch goes on when the handlers have returned.
     void OnProgress(kestrova::THTTPGet* sender, int totalSize, int readed);
     void OnDoneFile(kestrova::THTTPGet* sender, const QString& fileName, int fileSize);
     void OnDoneString(kestrova::THTTPGet* sender, const QString& result);
     void OnError(kestrova::THTTPGet* sender);
 
-protected:
-    // Runs the reports its worker posts.
-    bool event(QEvent* event) override;
-
 private:
-    friend class THTTPGetThread;
+    struct Fetch;
 
     void start(bool toFile);
-    void WorkerDone(THTTPGetThread* worker);
+    bool onHeaderLine(std::string_view line);
+    bool onHeadersComplete();
+    bool onBody(std::string_view data);
+    bool fail();
+    void WorkerDone(bool transferDone);
 
     QString acceptTypes_ = QStringLiteral("*/*");
     QString agent_ = QStringLiteral("Kestrova HTTPGet");
@@ -115,7 +115,7 @@ private:
     QString referer_;
     bool waitThread_ = false;
 
-    std::unique_ptr<THTTPGetThread> worker_;
+    std::unique_ptr<Fetch> fetch_;
     bool succeeded_ = false;
     int statusCode_ = 0;
 };

@@ -4,9 +4,13 @@
 // behind; the real program refuses requests it must not send and gives up as
 // soon as the game hangs up.
 #include "online/fetchprocess.h"
+#include "support/guiapplicationenvironment.h"
 #include "support/testhttpserver.h"
 
+#include <QCoreApplication>
+#include <QEventLoop>
 #include <QProcess>
+#include <QTimer>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -16,6 +20,8 @@
 #include <filesystem>
 #include <fstream>
 #include <future>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 #include <thread>
@@ -162,6 +168,51 @@ TEST_F(FetchProcessTest, AHandlerThatTurnsTheReplyDownEndsTheTransfer)
     EXPECT_EQ(outcome.result, Result::Refused);
     EXPECT_EQ(bodySeen, "abc");
     EXPECT_TRUE(noChildLeft());
+}
+
+TEST_F(FetchProcessTest, TheEndComesFromTheEventLoopAndAHandlerMayDestroyItsProcess)
+{
+    // A program that can't be started: reported after start() has returned.
+    ::setenv("KESTROVA_FETCH_PROGRAM", folder.filePath(QStringLiteral("none")).toLocal8Bit().constData(), 1);
+    auto take = [](std::string_view) { return true; };
+    std::optional<Outcome> ended;
+    {
+        FetchProcess process;
+        process.start(request(), take, take, [&](const Outcome& outcome) { ended = outcome; });
+        EXPECT_FALSE(ended);
+        while (!ended)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_EQ(ended->result, Result::Failed);
+    }
+
+    // A handler that destroys the transfer it is called by ends the program
+    // at once, and nothing of the transfer runs after it.
+    useScript("printf 'h\\000\\000\\000\\021HTTP/1.0 200 OK\\r\\nd\\000\\000\\000\\003abc'; exec sleep 600");
+    auto process = std::make_unique<FetchProcess>();
+    int calls = 0;
+    bool endReported = false;
+    process->start(
+        request(),
+        [&](std::string_view) {
+            ++calls;
+            process.reset();
+            return true;
+        },
+        [&](std::string_view) {
+            ++calls;
+            return true;
+        },
+        [&](const Outcome&) { endReported = true; });
+    while (process)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(noChildLeft());
+    // Whatever else was still queued for it runs to nothing.
+    bool drained = false;
+    QTimer::singleShot(0, [&] { drained = true; });
+    while (!drained)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(calls, 1);
+    EXPECT_FALSE(endReported);
 }
 
 // The outcome a finished program reported on its standard output.

@@ -5,6 +5,7 @@
 #include "support/testhttpserver.h"
 
 #include <QEventLoop>
+#include <QPointer>
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -339,6 +340,27 @@ TEST_F(HttpGetTest, DestroyingARunningComponentHangsUpAndReportsNothing)
     get->StartGet();
     get.reset();
     drainEvents();
+}
+
+TEST_F(HttpGetTest, AProgressHandlerMayDestroyTheComponent)
+{
+    server.setReply({"HTTP/1.0 200 OK\r\n\r\nthe first bytes", true});
+    auto* get = new THTTPGet;
+    QPointer<THTTPGet> alive(get);
+    auto log = std::make_unique<EventLog>(*get);
+    int progressSeen = 0;
+    QObject::connect(get, &THTTPGet::OnProgress, [&progressSeen, get] {
+        ++progressSeen;
+        delete get;
+    });
+    get->setURL("http://localhost/slow");
+    get->StartGet();
+    while (alive)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(server.waitForHangUps(1));
+    drainEvents();
+    EXPECT_EQ(progressSeen, 1);
+    EXPECT_TRUE(log->ends.isEmpty());
 }
 
 TEST_F(HttpGetTest, FileModeWritesTheBodyAndNeedsTheWholeAnnouncedLength)
