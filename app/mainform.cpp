@@ -4,8 +4,10 @@
 
 #include "app/boardaccessibility.h"
 #include "app/boardkeyboard.h"
+#include "app/boardparts.h"
 #include "app/boardscaler.h"
 #include "app/dealinsight.h"
+#include "app/scoreposter.h"
 #include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
@@ -50,55 +52,7 @@ namespace {
 
 constexpr QSize kBoardPanelSize{766, 495};
 constexpr QSize kCardSize{71, 96};
-constexpr QSize kButtonSize{126, 40};
-constexpr int kNameLimit = 10;
 const char* const kSection = "kestrova";
-
-// A picture drawn in code is kept as its drawer, so that a scaled board can
-// draw it again at its shown size.
-PictureControl* makePicture(QWidget* parent, const QString& name, const QRect& geometry,
-                            const PictureDrawer& draw = {})
-{
-    auto* control = new PictureControl(parent);
-    control->setObjectName(name);
-    control->setGeometry(geometry);
-    if (draw)
-        control->setPicture(draw);
-    return control;
-}
-
-PictureControl* makePictureButton(QWidget* parent, const QString& name, const QPoint& position,
-                                  PictureButton kind)
-{
-    auto* button = makePicture(parent, name, QRect(position, kButtonSize),
-                               [kind](qreal ratio) { return pictureButton(kind, ratio); });
-    button->setCursor(Qt::PointingHandCursor);
-    // Reached with Tab and pressed with Space while its panel shows.
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setAccessibleRole(QAccessible::Button);
-    button->setAccessibleName(pictureButtonCaption(kind));
-    return button;
-}
-
-TFlatPanel* makeOverlayPanel(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* panel = new TFlatPanel(parent);
-    panel->setObjectName(name);
-    panel->setGeometry(geometry);
-    panel->setColor(kNavy);
-    panel->setFrameColor(Qt::white);
-    panel->hide();
-    return panel;
-}
-
-NameEdit* makeNameEdit(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* edit = new NameEdit(kNameLimit, parent);
-    edit->setObjectName(name);
-    edit->setGeometry(geometry);
-    edit->setFont(houseFont(19));
-    return edit;
-}
 
 } // namespace
 
@@ -135,10 +89,7 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> abo
     game_.setTally(tallylist ? &tallylist->model() : nullptr);
     about_ = std::move(about);
     help_ = std::move(help);
-    highscore_ = std::move(highscore);
-    disconnect(scorePostedConnection_);
-    disconnect(scorePostFailedConnection_);
-    connectedHighscore_ = nullptr;
+    poster_->setHighscoreSource(std::move(highscore));
 }
 
 void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore)
@@ -155,20 +106,6 @@ QWidget* Tmain::aboutWindow() const
 QWidget* Tmain::helpWindow() const
 {
     return help_ ? help_() : nullptr;
-}
-
-// The post's answer is wanted from the window that sends it, once it exists.
-Thighscore* Tmain::highscoreWindow()
-{
-    Thighscore* window = highscore_ ? highscore_() : nullptr;
-    if (window && window != connectedHighscore_) {
-        disconnect(scorePostedConnection_);
-        disconnect(scorePostFailedConnection_);
-        scorePostedConnection_ = connect(window, &Thighscore::scorePosted, this, &Tmain::scorePosted);
-        scorePostFailedConnection_ = connect(window, &Thighscore::scorePostFailed, this, &Tmain::scorePostFailed);
-        connectedHighscore_ = window;
-    }
-    return window;
 }
 
 const QPixmap& Tmain::backgroundPicture() const
@@ -354,10 +291,8 @@ void Tmain::createClearedPanel(QWidget* board)
     panel_wait->setPalette(palette);
     panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait......"));
 
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &Tmain::Timer1Timer);
+    poster_ = new ScorePoster(panel_wait, [this](const QString& message) { showMessage_(message); }, this);
+    connect(poster_, &ScorePoster::posted, panel_cleared, &QWidget::hide);
 }
 
 void Tmain::createUpdatePanel(QWidget* board)
@@ -759,7 +694,7 @@ void Tmain::TallyList1Click()
 
 void Tmain::ViewHighScoreList1Click()
 {
-    Thighscore* highscore = highscoreWindow();
+    Thighscore* highscore = poster_->highscoreWindow();
     if (!highscore)
         return;
     showSecondaryWindow(highscore);
@@ -782,56 +717,7 @@ void Tmain::button_sendscoreClick()
 {
     if (edit_name->text().isEmpty())
         edit_name->setText(QStringLiteral("Guest"));
-    try {
-        if (Thighscore* highscore = highscoreWindow())
-            highscore->sendscore(edit_name->text(), monthDayYear(QDate::currentDate(), localDateSeparator()),
-                                  QString::number(game_.score()));
-    } catch (const std::exception&) {
-        // Said nowhere: the wait below runs out and reports the failure.
-    }
-    postingcountdown_ = 40;
-    dotcount_ = 0;
-    Timer1->start();
-    panel_wait->show();
-    panel_wait->raise();
-}
-
-void Tmain::Timer1Timer()
-{
-    --postingcountdown_;
-    if (++dotcount_ > 5)
-        dotcount_ = 1;
-    panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait") + QString(dotcount_, u'.'));
-    if (postingcountdown_ == 0) {
-        // Shown after this tick has returned: a timer does not fire again
-        // while its own handler runs, and the dots go on while the message
-        // is open. Only the tick that reaches exactly 0 shows it.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                showMessage_(QStringLiteral("Posting Failed."));
-                Timer1->stop();
-            },
-            Qt::QueuedConnection);
-    }
-}
-
-// The server took the post, even one that came after "Posting Failed.".
-void Tmain::scorePosted()
-{
-    panel_cleared->hide();
-    Timer1->stop();
-}
-
-// The post ended without the server taking it. Told at once rather than when
-// the wait runs out, and once only: not again when the wait has told it.
-void Tmain::scorePostFailed()
-{
-    if (postingcountdown_ <= 0)
-        return;
-    postingcountdown_ = 0;
-    Timer1->stop();
-    showMessage_(QStringLiteral("Posting Failed."));
+    poster_->button_sendscoreClick(edit_name->text(), game_.score());
 }
 
 void Tmain::Help2Click()

@@ -33,6 +33,7 @@ class NamedMutex;
 class NameEdit;
 class PictureControl;
 class Random;
+class ScorePoster;
 class SelfUpdate;
 class SoundSink;
 class TFlatPanel;
@@ -80,7 +81,6 @@ public:
     void button_cancelClick();
     void button_highscoresClick();
     void button_sendscoreClick();
-    void Timer1Timer();
     void button_namedoneClick();
     void ChangeName1Click();
     void PlaySounds1Click();
@@ -179,11 +179,8 @@ private:
     void showSecondaryWindow(QWidget* window);
     QWidget* aboutWindow() const;
     QWidget* helpWindow() const;
-    Thighscore* highscoreWindow();
     void fitToFrame();
     void saveTally();
-    void scorePosted();
-    void scorePostFailed();
     void showHint(Move move);
     void showInsight();
 
@@ -234,9 +231,7 @@ private:
     NameEdit* edit_name = nullptr;
     PictureControl* button_sendscore = nullptr;
     TFlatPanel* panel_wait = nullptr;
-    QTimer* Timer1 = nullptr;
-    int postingcountdown_ = 0;   // ticks left before a score post counts as failed
-    int dotcount_ = 0;           // dots behind the wait text, 1 to 5
+    ScorePoster* poster_ = nullptr;
     TFlatPanel* panel_update = nullptr;
     QLabel* label_bestlost = nullptr;
     QLabel* label_bestcleared = nullptr;
@@ -270,10 +265,6 @@ private:
     Ttallylist* tallylist_ = nullptr;
     WindowSource<QWidget> about_;
     WindowSource<QWidget> help_;
-    WindowSource<Thighscore> highscore_;
-    Thighscore* connectedHighscore_ = nullptr;   // the one whose scorePosted is connected
-    QMetaObject::Connection scorePostedConnection_;
-    QMetaObject::Connection scorePostFailedConnection_;
 };
 
 } // namespace kestrova
