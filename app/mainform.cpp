@@ -8,6 +8,7 @@
 #include "app/boardscaler.h"
 #include "app/dealinsight.h"
 #include "app/scoreposter.h"
+#include "app/updateoffer.h"
 #include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
@@ -206,8 +207,9 @@ void Tmain::createOverlayPanels()
     createNamePanel(panel_board1);
     createLostPanel(panel_board1);
     createClearedPanel(panel_board1);
-    createUpdatePanel(panel_board1);
-    for (QWidget* panel : {panel_name, panel_lost, panel_cleared, panel_update})
+    offer_ = new UpdateOffer(panel_board1, programname, [this](const QString& message) { showMessage_(message); },
+                             this);
+    for (QWidget* panel : {panel_name, panel_lost, panel_cleared, offer_->panel()})
         panel->installEventFilter(this);
 }
 
@@ -218,7 +220,7 @@ bool Tmain::event(QEvent* event)
         painted_ = true;
         // Queued: the frame is flushed to the screen before anything else runs.
         QMetaObject::invokeMethod(this, &Tmain::firstPainted, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(this, &Tmain::startWaitingUpdateCheck, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(offer_, &UpdateOffer::windowPainted, Qt::QueuedConnection);
     }
     return handled;
 }
@@ -293,29 +295,6 @@ void Tmain::createClearedPanel(QWidget* board)
 
     poster_ = new ScorePoster(panel_wait, [this](const QString& message) { showMessage_(message); }, this);
     connect(poster_, &ScorePoster::posted, panel_cleared, &QWidget::hide);
-}
-
-void Tmain::createUpdatePanel(QWidget* board)
-{
-    panel_update = makeOverlayPanel(board, QStringLiteral("panel_update"), QRect(205, 96, 329, 161));
-    makeShadowTitle(panel_update, QStringLiteral("Label9"), QStringLiteral("Label10"), {-1, 10}, {1, 8}, {327, 24}, 19,
-                    QStringLiteral("Update Available"));
-    makeShadowTitle(panel_update, QStringLiteral("Label11"), QStringLiteral("Label12"), {2, 47}, {3, 46}, {327, 24}, 16,
-                    QStringLiteral("Would you like to update now?"));
-    button_updateyes = makePictureButton(panel_update, QStringLiteral("button_updateyes"), {27, 90},
-                                         PictureButton::UpdateYes);
-    connect(button_updateyes, &PictureControl::clicked, this, &Tmain::button_updateyesClick);
-    button_updatecancel = makePictureButton(panel_update, QStringLiteral("button_updatecancel"), {171, 90},
-                                            PictureButton::UpdateNo);
-    connect(button_updatecancel, &PictureControl::clicked, this, &Tmain::button_updatecancelClick);
-    label_update = makeLabel(panel_update, QStringLiteral("label_update"), {1, 140}, houseFont(16), Qt::white);
-    label_update->resize(327, 20);
-
-    checkupdate = new THTTPGet(this);
-    checkupdate->setObjectName(QStringLiteral("checkupdate"));
-    connect(checkupdate, &THTTPGet::OnDoneString, this, &Tmain::checkupdateDoneString);
-    selfUpdate_ = new SelfUpdate(programname, this);
-    connect(selfUpdate_, &SelfUpdate::statusShown, label_update, &QLabel::setText);
 }
 
 // The deal number above the board, the verdict beside "Cards Left", the best
@@ -471,15 +450,15 @@ void Tmain::createPlayAids()
     keyboard_->addPanel(panel_name, [this] { panel_name->hide(); });
     keyboard_->addPanel(panel_lost, [this] { button_donelostClick(); });
     keyboard_->addPanel(panel_cleared, [this] { button_cancelClick(); });
-    keyboard_->addPanel(panel_update, [this] {
-        if (auto* no = panel_update->findChild<PictureControl*>(QStringLiteral("button_updatecancel")))
+    keyboard_->addPanel(offer_->panel(), [this] {
+        if (auto* no = offer_->panel()->findChild<PictureControl*>(QStringLiteral("button_updatecancel")))
             no->click();
     });
     const auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
     accessibility_->addPanel(panel_name, label("Label6"));
     accessibility_->addPanel(panel_lost, label("Label8"));
     accessibility_->addPanel(panel_cleared, Label2, label_score1);
-    accessibility_->addPanel(panel_update, label("Label10"), label("Label12"));
+    accessibility_->addPanel(offer_->panel(), label("Label10"), label("Label12"));
 
     scaler_ = new BoardScaler(clientArea_, panel_board);
     connect(scaler_, &BoardScaler::picturesScaled, this, &Tmain::remakeCardImages);
@@ -631,54 +610,18 @@ void Tmain::remakeCardImages()
 
 void Tmain::FormShow()
 {
-    if (!updatecheck->isChecked())
-        return;
-    checkupdate->setURL(QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/") + programname +
-                        QStringLiteral("/") + programname + QStringLiteral("version.txt"));
-    // The transfer program starting, and loading the network library, would
-    // take the processor from the window's first frame; until that frame is on
-    // the screen, the check waits.
-    if (painted_)
-        checkupdate->StartGet();
-    else
-        updateCheckWaits_ = true;
-}
-
-void Tmain::startWaitingUpdateCheck()
-{
-    if (std::exchange(updateCheckWaits_, false))
-        checkupdate->StartGet();
-}
-
-// Any reply that is not exactly our version offers the update, an older one too.
-void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
-{
-    if (result == QLatin1String(kVersion))
-        return;
-    selfUpdate_->setOfferedVersion(result);
-    panel_update->show();
-    panel_update->raise();
-}
-
-void Tmain::button_updatecancelClick()
-{
-    panel_update->hide();
+    if (updatecheck->isChecked())
+        offer_->check();
 }
 
 void Tmain::button_updateyesClick()
 {
-    button_updateyes->hide();
-    button_updatecancel->hide();
-    label_update->setText(QStringLiteral("Updating. Please Wait..."));
-    // The executable is moved aside only once the installer has passed its check.
-    downloadit();
+    offer_->button_updateyesClick();
 }
 
-// Returns only when the installer did not start: a started one ends the process.
-void Tmain::downloadit()
+SelfUpdate& Tmain::selfUpdate()
 {
-    if (selfUpdate_->downloadit() == SelfUpdate::Outcome::NotStarted)
-        showMessage_(selfUpdate_->manualDownloadMessage());
+    return offer_->selfUpdate();
 }
 
 void Tmain::ResetScreenLocation1Click()
@@ -882,7 +825,7 @@ void Tmain::closeForTermination()
 void Tmain::closeEvent(QCloseEvent* event)
 {
     // A download waits inside a click handler; closing ends that wait.
-    selfUpdate_->abort();
+    offer_->selfUpdate().abort();
     FormClose();
     event->accept();
     // Closing the main window ends the program, whatever else is open.

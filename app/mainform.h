@@ -34,6 +34,7 @@ class NameEdit;
 class PictureControl;
 class Random;
 class ScorePoster;
+class UpdateOffer;
 class SelfUpdate;
 class SoundSink;
 class TFlatPanel;
@@ -85,10 +86,7 @@ public:
     void ChangeName1Click();
     void PlaySounds1Click();
     void updatecheckClick();
-    void checkupdateDoneString(THTTPGet* sender, const QString& result);
     void button_updateyesClick();
-    void button_updatecancelClick();
-    void downloadit();
     void ResetScreenLocation1Click();
     void TallyList1Click();
     void ViewHighScoreList1Click();
@@ -119,7 +117,7 @@ public:
     void saveinifile();
 
     // The installer download and start; tests point it at a folder of their own.
-    SelfUpdate& selfUpdate() { return *selfUpdate_; }
+    SelfUpdate& selfUpdate();
 
     // Closes the window as a polite termination asks: settings are saved, but
     // nothing waits for the player.
@@ -162,14 +160,12 @@ protected:
 private:
     void FormCreate();
     void FormShow();
-    void startWaitingUpdateCheck();
     void FormClose();
     void createBoard();
     void createOverlayPanels();
     void createNamePanel(QWidget* board);
     void createLostPanel(QWidget* board);
     void createClearedPanel(QWidget* board);
-    void createUpdatePanel(QWidget* board);
     void createInsightControls();
     void createActions();
     void createMenus();
@@ -191,7 +187,6 @@ private:
     int savedheight = defaultheight;
     bool terminating_ = false;
     bool painted_ = false;
-    bool updateCheckWaits_ = false;   // asked for before the first paint
     QRect requestedBounds_;         // the last outer bounds asked for
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
@@ -232,14 +227,9 @@ private:
     PictureControl* button_sendscore = nullptr;
     TFlatPanel* panel_wait = nullptr;
     ScorePoster* poster_ = nullptr;
-    TFlatPanel* panel_update = nullptr;
     QLabel* label_bestlost = nullptr;
     QLabel* label_bestcleared = nullptr;
-    PictureControl* button_updateyes = nullptr;
-    PictureControl* button_updatecancel = nullptr;
-    QLabel* label_update = nullptr;
-    THTTPGet* checkupdate = nullptr;
-    SelfUpdate* selfUpdate_ = nullptr;
+    UpdateOffer* offer_ = nullptr;
 
     QAction* StartGame1 = nullptr;
     QAction* SelectDeal1 = nullptr;
