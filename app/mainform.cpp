@@ -8,6 +8,7 @@
 #include "app/boardscaler.h"
 #include "app/dealinsight.h"
 #include "app/scoreposter.h"
+#include "app/settings.h"
 #include "app/updateoffer.h"
 #include "game/position.h"
 #include "game/random.h"
@@ -53,7 +54,6 @@ namespace {
 
 constexpr QSize kBoardPanelSize{766, 495};
 constexpr QSize kCardSize{71, 96};
-const char* const kSection = "kestrova";
 
 } // namespace
 
@@ -70,6 +70,7 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
         box.exec();
     };
     askDeal_ = [this] { return DealNumberDialog::ask(game_.dealNumber(), this); };
+    settings_ = new SettingsStore(ProgramFolder::settingsFilePath(programname.toStdString()), this);
     setWindowTitle(QStringLiteral("Kestrova"));
     setFont(houseFont(11));
     createBoard();
@@ -272,8 +273,15 @@ void Tmain::createClearedPanel(QWidget* board)
     makeShadowTitle(panel_cleared, QStringLiteral("Label3"), QStringLiteral("Label4"), {0, 66}, {1, 65}, {327, 22}, 16,
                     QStringLiteral("Enter Your Name"));
     edit_name = makeNameEdit(panel_cleared, QStringLiteral("edit_name"), QRect(83, 91, 161, 32));
-    edit_name->setText(QStringLiteral("Guest"));
+    edit_name->setText(settings_->current().name);
     edit_aname->setText(edit_name->text());
+    // The name in effect is the one in this box, typed or set; the name panel
+    // hands its name over only with DONE.
+    connect(edit_name, &QLineEdit::textChanged, settings_, &SettingsStore::setName);
+    connect(settings_, &SettingsStore::nameChanged, edit_name, [this](const QString& name) {
+        if (edit_name->text() != name)
+            edit_name->setText(name);
+    });
 
     button_sendscore = makePictureButton(panel_cleared, QStringLiteral("button_sendscore"), {27, 132},
                                          PictureButton::SendScore);
@@ -363,6 +371,7 @@ void Tmain::createActions()
     PlaySounds1 = makeAction(QStringLiteral("PlaySounds1"), QStringLiteral("Play Sounds"));
     PlaySounds1->setCheckable(true);
     PlaySounds1->setChecked(true);
+    connect(PlaySounds1, &QAction::toggled, settings_, &SettingsStore::setSounds);
     connect(PlaySounds1, &QAction::triggered, this, &Tmain::PlaySounds1Click);
     ResetScreenLocation1 = makeAction(QStringLiteral("ResetScreenLocation1"), QStringLiteral("Reset Screen Location"));
     connect(ResetScreenLocation1, &QAction::triggered, this, &Tmain::ResetScreenLocation1Click);
@@ -371,6 +380,7 @@ void Tmain::createActions()
     updatecheck = makeAction(QStringLiteral("updatecheck"), QStringLiteral("Automatically Check for Updates"));
     updatecheck->setCheckable(true);
     updatecheck->setChecked(true);
+    connect(updatecheck, &QAction::toggled, settings_, &SettingsStore::setUpdateCheck);
     connect(updatecheck, &QAction::triggered, this, &Tmain::updatecheckClick);
     ShowWinnability1 = makeAction(QStringLiteral("ShowWinnability1"), QStringLiteral("Show Winnability"));
     ShowWinnability1->setCheckable(true);
@@ -389,9 +399,11 @@ void Tmain::createActions()
 
     FourColourDeck1 = makeAction(QStringLiteral("FourColourDeck1"), QStringLiteral("Four-Colour Deck"));
     FourColourDeck1->setCheckable(true);
+    connect(FourColourDeck1, &QAction::toggled, settings_, &SettingsStore::setFourColour);
     connect(FourColourDeck1, &QAction::triggered, this, &Tmain::FourColourDeck1Click);
     ScaleBoardtoWindow1 = makeAction(QStringLiteral("ScaleBoardtoWindow1"), QStringLiteral("Scale Board to Window"));
     ScaleBoardtoWindow1->setCheckable(true);
+    connect(ScaleBoardtoWindow1, &QAction::toggled, settings_, &SettingsStore::setScaleBoard);
     connect(ScaleBoardtoWindow1, &QAction::triggered, this, &Tmain::ScaleBoardtoWindow1Click);
 }
 
@@ -563,7 +575,7 @@ void Tmain::button_cancelClick()
 
 void Tmain::button_namedoneClick()
 {
-    edit_name->setText(edit_aname->text());
+    settings_->setName(edit_aname->text());
     panel_name->hide();
 }
 
@@ -595,14 +607,14 @@ void Tmain::FourColourDeck1Click()
 
 void Tmain::ScaleBoardtoWindow1Click()
 {
-    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
+    scaler_->setEnabled(settings_->current().scaleBoard);
     saveinifile();
 }
 
 void Tmain::remakeCardImages()
 {
     cards_ = std::make_unique<CardImages>(qApp->devicePixelRatio(),
-                                          FourColourDeck1->isChecked() ? CardColours::FourColour
+                                          settings_->current().fourColour ? CardColours::FourColour
                                                                        : CardColours::TwoColour,
                                           scaler_->pictureScale());
     showBoard();
@@ -610,7 +622,7 @@ void Tmain::remakeCardImages()
 
 void Tmain::FormShow()
 {
-    if (updatecheck->isChecked())
+    if (settings_->current().updateCheck)
         offer_->check();
 }
 
@@ -626,7 +638,7 @@ SelfUpdate& Tmain::selfUpdate()
 
 void Tmain::ResetScreenLocation1Click()
 {
-    setOuterBounds(QRect(3, 3, defaultwidth, defaultheight));
+    setOuterBounds(Settings{}.bounds);
 }
 
 void Tmain::TallyList1Click()
@@ -658,9 +670,9 @@ void Tmain::button_highscoresClick()
 
 void Tmain::button_sendscoreClick()
 {
-    if (edit_name->text().isEmpty())
-        edit_name->setText(QStringLiteral("Guest"));
-    poster_->button_sendscoreClick(edit_name->text(), game_.score());
+    if (settings_->current().name.isEmpty())
+        settings_->setName(QStringLiteral("Guest"));
+    poster_->button_sendscoreClick(settings_->current().name, game_.score());
 }
 
 void Tmain::Help2Click()
@@ -689,7 +701,7 @@ void Tmain::Exit1Click()
 
 std::filesystem::path Tmain::settingsFilePath() const
 {
-    return ProgramFolder::settingsFilePath(programname.toStdString());
+    return settings_->filePath();
 }
 
 QRect Tmain::outerBounds() const
@@ -721,43 +733,26 @@ void Tmain::fitToFrame()
 
 void Tmain::loadinifile()
 {
-    const IniFile ini(settingsFilePath());
-    savedtop = ini.readInteger(kSection, "Top", 3);
-    savedleft = ini.readInteger(kSection, "Left", 3);
-    savedwidth = ini.readInteger(kSection, "Width", defaultwidth);
-    savedheight = ini.readInteger(kSection, "Height", defaultheight);
-    setOuterBounds(QRect(savedleft, savedtop, savedwidth, savedheight));
-    updatecheck->setChecked(ini.readString(kSection, "Update", "true") != "false");
-    PlaySounds1->setChecked(ini.readString(kSection, "Sounds", "yes") != "no");
-    edit_name->setText(QString::fromStdString(ini.readString(kSection, "Name", "Guest")));
-    edit_aname->setText(edit_name->text());
-    // Both off unless the file says exactly "yes".
-    FourColourDeck1->setChecked(ini.readString(kSection, "FourColour", "no") == "yes");
-    ScaleBoardtoWindow1->setChecked(ini.readString(kSection, "ScaleBoard", "no") == "yes");
-    if (FourColourDeck1->isChecked())
+    const Settings& settings = settings_->load();
+    loadedBounds_ = settings.bounds;
+    setOuterBounds(settings.bounds);
+    updatecheck->setChecked(settings.updateCheck);
+    PlaySounds1->setChecked(settings.sounds);
+    edit_aname->setText(settings.name);
+    FourColourDeck1->setChecked(settings.fourColour);
+    ScaleBoardtoWindow1->setChecked(settings.scaleBoard);
+    if (settings.fourColour)
         remakeCardImages();
-    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
+    scaler_->setEnabled(settings.scaleBoard);
 }
 
 void Tmain::saveinifile()
 {
-    IniFile ini(settingsFilePath());
-    const QRect bounds = outerBounds();
+    settings_->setBounds(outerBounds());
     try {
-        ini.writeInteger(kSection, "Top", bounds.top());
-        ini.writeInteger(kSection, "Left", bounds.left());
-        ini.writeInteger(kSection, "Width", bounds.width());
-        ini.writeInteger(kSection, "Height", bounds.height());
-        ini.writeString(kSection, "Name", edit_name->text().toStdString());
-        ini.writeString(kSection, "Sounds", PlaySounds1->isChecked() ? "yes" : "no");
-        ini.writeString(kSection, "Update", updatecheck->isChecked() ? "true" : "false");
-        // The later options follow, and only once switched on: until then the
-        // file stays exactly as the seven keys alone make it.
-        for (const auto& [key, action] : {std::pair{"FourColour", FourColourDeck1}, {"ScaleBoard", ScaleBoardtoWindow1}})
-            if (action->isChecked() || ini.hasKey(kSection, key))
-                ini.writeString(kSection, key, action->isChecked() ? "yes" : "no");
+        settings_->save();
     } catch (const IniFileError& error) {
-        // The rest of the call is skipped; the options keep their new state.
+        // The rest of the keys are skipped; the options keep their new state.
         if (terminating_)
             std::fprintf(stderr, "kestrova: %s\n", error.what());
         else
@@ -767,7 +762,7 @@ void Tmain::saveinifile()
 
 void Tmain::FormClose()
 {
-    if (outerBounds() != QRect(savedleft, savedtop, savedwidth, savedheight)) {
+    if (outerBounds() != loadedBounds_) {
         // A window moved or resized beyond the work area comes back 3 pixels
         // smaller in that direction, exactly.
         const QRect workArea = desktopWorkArea();
@@ -777,11 +772,7 @@ void Tmain::FormClose()
         if (bounds.height() > workArea.height())
             bounds.setHeight(bounds.height() - 3);
         setOuterBounds(bounds);
-        const QRect now = outerBounds();
-        savedleft = now.left();
-        savedtop = now.top();
-        savedwidth = now.width();
-        savedheight = now.height();
+        loadedBounds_ = outerBounds();
     }
     saveinifile();
 }
@@ -834,7 +825,7 @@ void Tmain::closeEvent(QCloseEvent* event)
 
 bool Tmain::playsSounds() const
 {
-    return PlaySounds1 && PlaySounds1->isChecked();
+    return settings_->current().sounds;
 }
 
 void Tmain::playsounds(std::string_view name)
@@ -845,7 +836,7 @@ void Tmain::playsounds(std::string_view name)
 
 std::string Tmain::playerName() const
 {
-    return edit_name->text().toStdString();
+    return settings_->current().name.toStdString();
 }
 
 void Tmain::showGreeting(const std::string& text)

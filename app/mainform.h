@@ -36,6 +36,7 @@ class Random;
 class ScorePoster;
 class UpdateOffer;
 class SelfUpdate;
+class SettingsStore;
 class SoundSink;
 class TFlatPanel;
 class THTTPGet;
@@ -70,6 +71,8 @@ public:
     DealInsight& dealInsight() { return *insight_; }
     // Whether "Play Sounds" is checked.
     bool playsSounds() const;
+    // kestrova.ini's contents, the name included.
+    SettingsStore& settings() { return *settings_; }
 
     // Board and menu handlers.
     void button_startClick();
@@ -112,7 +115,7 @@ public:
     void showLostPanel(bool bringToFront) override;
     void showClearedPanel(const std::string& title, const std::string& scoreText) override;
 
-    // Settings
+    // Reads the settings and shows them; writes them with the window's bounds.
     void loadinifile();
     void saveinifile();
 
@@ -136,9 +139,6 @@ public:
     // The window's outer bounds, frame included, as the settings file keeps them.
     QRect outerBounds() const;
     void setOuterBounds(const QRect& bounds);
-
-    static constexpr int defaultwidth = 774;
-    static constexpr int defaultheight = 541;
 
 signals:
     // After every redraw of the board from the game table.
@@ -181,10 +181,8 @@ private:
     void showInsight();
 
     std::unique_ptr<NamedMutex> mutex_;
-    int savedleft = 3;
-    int savedtop = 3;
-    int savedwidth = defaultwidth;
-    int savedheight = defaultheight;
+    SettingsStore* settings_ = nullptr;
+    QRect loadedBounds_;   // as read, or as put right at closing
     bool terminating_ = false;
     bool painted_ = false;
     QRect requestedBounds_;         // the last outer bounds asked for
