@@ -1,48 +1,39 @@
-// Tmain: the game window. It lays out the board, routes clicks and menu
-// commands to the game table, and shows the table's state after each one.
+// Tmain: the game window. It wires the board, the menu, the settings, score
+// posting and the update offer to the game table, routes clicks and menu
+// commands to the table, and shows the table's state after each one.
 #pragma once
 
 #include "game/gamehost.h"
 #include "game/gametable.h"
-#include "game/move.h"
 
 #include <QMainWindow>
 #include <QPixmap>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
-class QLabel;
-class QTimer;
-
 namespace kestrova {
 
 class BoardAccessibility;
 class BoardKeyboard;
 class BoardScaler;
+class BoardView;
 class CardImages;
 class DealInsight;
-class HintMarker;
+class MainMenu;
 class NamedMutex;
-class NameEdit;
-class PictureControl;
 class Random;
 class ScorePoster;
-class UpdateOffer;
 class SelfUpdate;
 class SettingsStore;
 class SoundSink;
-class TFlatPanel;
-class THTTPGet;
-class TLbBackground;
 class Thighscore;
 class Ttallylist;
+class UpdateOffer;
 
 class Tmain : public QMainWindow, public GameHost {
     Q_OBJECT
@@ -65,14 +56,14 @@ public:
     const QString programname = QStringLiteral("kestrova");
     // Settings file: kestrova.ini in the program's data folder.
     std::filesystem::path settingsFilePath() const;
+    // kestrova.ini's contents, the name included.
+    SettingsStore& settings() { return *settings_; }
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
     const GameTable& game() const { return game_; }
     DealInsight& dealInsight() { return *insight_; }
     // Whether "Play Sounds" is checked.
     bool playsSounds() const;
-    // kestrova.ini's contents, the name included.
-    SettingsStore& settings() { return *settings_; }
 
     // Board and menu handlers.
     void button_startClick();
@@ -159,32 +150,21 @@ protected:
 
 private:
     void FormCreate();
-    void FormShow();
     void FormClose();
     void createBoard();
-    void createOverlayPanels();
-    void createNamePanel(QWidget* board);
-    void createLostPanel(QWidget* board);
-    void createClearedPanel(QWidget* board);
-    void createInsightControls();
-    void createActions();
-    void createMenus();
+    void createMenu();
     void createPlayAids();
     void remakeCardImages();
     void showBoard();
+    void showInsight();
     void showSecondaryWindow(QWidget* window);
-    QWidget* aboutWindow() const;
-    QWidget* helpWindow() const;
     void fitToFrame();
     void saveTally();
-    void showHint(Move move);
-    void showInsight();
 
     std::unique_ptr<NamedMutex> mutex_;
-    SettingsStore* settings_ = nullptr;
-    QRect loadedBounds_;   // as read, or as put right at closing
     bool terminating_ = false;
     bool painted_ = false;
+    QRect loadedBounds_;            // as read, or as put right at closing
     QRect requestedBounds_;         // the last outer bounds asked for
     bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
@@ -197,55 +177,11 @@ private:
     std::unique_ptr<CardImages> cards_;
     std::unique_ptr<DealInsight> insight_;
 
-    QWidget* clientArea_ = nullptr;
-    TLbBackground* LbBackground1 = nullptr;
-    TFlatPanel* panel_board = nullptr;
-    TFlatPanel* panel_board1 = nullptr;
-    QLabel* label_name = nullptr;
-    std::array<PictureControl*, kSlotCount + 1> cardControls_{};
-    PictureControl* image_stock = nullptr;
-    PictureControl* image_discard = nullptr;
-    QLabel* label_score = nullptr;
-    QLabel* label_bonus = nullptr;
-    QLabel* label_cardsleft = nullptr;
-    PictureControl* button_start = nullptr;
-    PictureControl* button_undo = nullptr;
-    QLabel* label_deal = nullptr;
-    QLabel* label_verdict = nullptr;
-    HintMarker* hintMarker_ = nullptr;
-
-    TFlatPanel* panel_name = nullptr;
-    NameEdit* edit_aname = nullptr;
-    TFlatPanel* panel_lost = nullptr;
-    TFlatPanel* panel_cleared = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* label_score1 = nullptr;
-    NameEdit* edit_name = nullptr;
-    PictureControl* button_sendscore = nullptr;
-    TFlatPanel* panel_wait = nullptr;
+    SettingsStore* settings_ = nullptr;
+    BoardView* board_ = nullptr;
+    MainMenu* menu_ = nullptr;
     ScorePoster* poster_ = nullptr;
-    QLabel* label_bestlost = nullptr;
-    QLabel* label_bestcleared = nullptr;
     UpdateOffer* offer_ = nullptr;
-
-    QAction* StartGame1 = nullptr;
-    QAction* SelectDeal1 = nullptr;
-    QAction* Hint1 = nullptr;
-    QAction* ShowWinnability1 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QAction* PlaySounds1 = nullptr;
-    QAction* ResetScreenLocation1 = nullptr;
-    QAction* ChangeName1 = nullptr;
-    QAction* updatecheck = nullptr;
-    QAction* TallyList1 = nullptr;
-    QAction* ViewHighScoreList1 = nullptr;
-    QAction* Help2 = nullptr;
-    QAction* About1 = nullptr;
-    QAction* FourColourDeck1 = nullptr;
-    QAction* ScaleBoardtoWindow1 = nullptr;
-
     BoardKeyboard* keyboard_ = nullptr;
     BoardAccessibility* accessibility_ = nullptr;
     BoardScaler* scaler_ = nullptr;
