@@ -9,6 +9,7 @@
 #include "app/scoreposter.h"
 #include "app/settings.h"
 #include "app/updateoffer.h"
+#include "app/windowplacement.h"
 #include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
@@ -18,7 +19,6 @@
 #include "platform/programfolder.h"
 #include "platform/soundsink.h"
 #include "platform/url.h"
-#include "platform/workarea.h"
 #include "tally/tallylistform.h"
 #include "ui/aboutform.h"
 #include "ui/cardimages.h"
@@ -43,7 +43,8 @@
 namespace kestrova {
 
 Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
-    : QMainWindow(parent), random_(random), sounds_(sounds), game_(random, *this),
+    : QMainWindow(parent), placement_(std::make_unique<WindowPlacement>(*this)), random_(random), sounds_(sounds),
+      game_(random, *this),
       cards_(std::make_unique<CardImages>(qApp->devicePixelRatio()))
 {
     setObjectName(QStringLiteral("main"));
@@ -395,35 +396,13 @@ void Tmain::showSecondaryWindow(QWidget* window)
 }
 
 std::filesystem::path Tmain::settingsFilePath() const { return settings_->filePath(); }
-QRect Tmain::outerBounds() const { return frameGeometry(); }
-
-void Tmain::setOuterBounds(const QRect& bounds)
-{
-    requestedBounds_ = bounds;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    // Before the window manager has framed the window the frame counts as
-    // nothing; fitToFrame() corrects the size once the frame is known.
-    frameFitPending_ = frame.isNull();
-    move(bounds.topLeft());
-    resize(bounds.size() - frame);
-}
-
-void Tmain::fitToFrame()
-{
-    if (!frameFitPending_ || !isVisible())
-        return;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isNull())
-        return;
-    frameFitPending_ = false;
-    resize(requestedBounds_.size() - frame);
-}
+QRect Tmain::outerBounds() const { return placement_->outerBounds(); }
+void Tmain::setOuterBounds(const QRect& bounds) { placement_->setOuterBounds(bounds); }
 
 void Tmain::loadinifile()
 {
     const Settings& settings = settings_->load();
-    loadedBounds_ = settings.bounds;
-    setOuterBounds(settings.bounds);
+    placement_->placeAsLoaded(settings.bounds);
     menu_->showSettings();
     board_->edit_aname->setText(settings.name);
     if (settings.fourColour)
@@ -445,29 +424,12 @@ void Tmain::saveinifile()
     }
 }
 
-void Tmain::FormClose()
-{
-    if (outerBounds() != loadedBounds_) {
-        // A window moved or resized beyond the work area comes back 3 pixels
-        // smaller in that direction, exactly.
-        const QRect workArea = desktopWorkArea();
-        QRect bounds = outerBounds();
-        if (bounds.width() > workArea.width())
-            bounds.setWidth(bounds.width() - 3);
-        if (bounds.height() > workArea.height())
-            bounds.setHeight(bounds.height() - 3);
-        setOuterBounds(bounds);
-        loadedBounds_ = outerBounds();
-    }
-    saveinifile();
-}
-
 // The frame arrives some time after the window is shown, with a move or a
 // resize of the client area, depending on the window manager.
 void Tmain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
     // Restoring from the taskbar is no new showing of the window.
     if (!event->spontaneous() && settings_->current().updateCheck)
         offer_->check();
@@ -476,13 +438,13 @@ void Tmain::showEvent(QShowEvent* event)
 void Tmain::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
 }
 
 void Tmain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
 }
 
 void Tmain::closeForTermination()
@@ -502,7 +464,8 @@ void Tmain::closeEvent(QCloseEvent* event)
 {
     // A download waits inside a click handler; closing ends that wait.
     offer_->selfUpdate().abort();
-    FormClose();
+    placement_->settleForClosing();
+    saveinifile();
     event->accept();
     // Closing the main window ends the program, whatever else is open.
     QCoreApplication::quit();

@@ -34,6 +34,7 @@ class SoundSink;
 class Thighscore;
 class Ttallylist;
 class UpdateOffer;
+class WindowPlacement;
 
 class Tmain : public QMainWindow, public GameHost {
     Q_OBJECT
@@ -150,7 +151,6 @@ protected:
 
 private:
     void FormCreate();
-    void FormClose();
     void createBoard();
     void createMenu();
     void createPlayAids();
@@ -158,15 +158,12 @@ private:
     void showBoard();
     void showInsight();
     void showSecondaryWindow(QWidget* window);
-    void fitToFrame();
     void saveTally();
 
     std::unique_ptr<NamedMutex> mutex_;
+    std::unique_ptr<WindowPlacement> placement_;
     bool terminating_ = false;
     bool painted_ = false;
-    QRect loadedBounds_;            // as read, or as put right at closing
-    QRect requestedBounds_;         // the last outer bounds asked for
-    bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
     MessageReporter showMessage_;
     DealAsker askDeal_;
