@@ -1,44 +1,40 @@
 #include "app/mainform.h"
 
-#include "kestrovaversion.h"
-
 #include "app/boardaccessibility.h"
 #include "app/boardkeyboard.h"
 #include "app/boardscaler.h"
+#include "app/boardview.h"
 #include "app/dealinsight.h"
+#include "app/mainmenu.h"
+#include "app/scoreposter.h"
+#include "app/settings.h"
+#include "app/updateoffer.h"
+#include "app/windowplacement.h"
 #include "game/position.h"
 #include "game/random.h"
 #include "online/highscoreform.h"
-#include "online/httpget.h"
 #include "online/selfupdate.h"
-#include "online/serverconfig.h"
 #include "platform/inifile.h"
-#include "platform/localdate.h"
 #include "platform/namedmutex.h"
 #include "platform/programfolder.h"
-#include "platform/url.h"
-#include "platform/workarea.h"
 #include "platform/soundsink.h"
+#include "platform/url.h"
 #include "tally/tallylistform.h"
 #include "ui/aboutform.h"
-#include "ui/artwork.h"
 #include "ui/cardimages.h"
 #include "ui/dealnumberdialog.h"
 #include "ui/flatpanel.h"
-#include "ui/hintmarker.h"
-#include "ui/lbbackground.h"
+#include "ui/nameedit.h"
 #include "ui/picturecontrol.h"
 #include "ui/textlabels.h"
-#include "ui/nameedit.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QEventLoop>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QShowEvent>
+#include <QLabel>
 #include <QMessageBox>
+#include <QShowEvent>
 #include <QTimer>
 
 #include <cstdio>
@@ -46,64 +42,9 @@
 
 namespace kestrova {
 
-namespace {
-
-constexpr QSize kBoardPanelSize{766, 495};
-constexpr QSize kCardSize{71, 96};
-constexpr QSize kButtonSize{126, 40};
-constexpr int kNameLimit = 10;
-const char* const kSection = "kestrova";
-
-// A picture drawn in code is kept as its drawer, so that a scaled board can
-// draw it again at its shown size.
-PictureControl* makePicture(QWidget* parent, const QString& name, const QRect& geometry,
-                            const PictureDrawer& draw = {})
-{
-    auto* control = new PictureControl(parent);
-    control->setObjectName(name);
-    control->setGeometry(geometry);
-    if (draw)
-        control->setPicture(draw);
-    return control;
-}
-
-PictureControl* makePictureButton(QWidget* parent, const QString& name, const QPoint& position,
-                                  PictureButton kind)
-{
-    auto* button = makePicture(parent, name, QRect(position, kButtonSize),
-                               [kind](qreal ratio) { return pictureButton(kind, ratio); });
-    button->setCursor(Qt::PointingHandCursor);
-    // Reached with Tab and pressed with Space while its panel shows.
-    button->setFocusPolicy(Qt::TabFocus);
-    button->setAccessibleRole(QAccessible::Button);
-    button->setAccessibleName(pictureButtonCaption(kind));
-    return button;
-}
-
-TFlatPanel* makeOverlayPanel(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* panel = new TFlatPanel(parent);
-    panel->setObjectName(name);
-    panel->setGeometry(geometry);
-    panel->setColor(kNavy);
-    panel->setFrameColor(Qt::white);
-    panel->hide();
-    return panel;
-}
-
-NameEdit* makeNameEdit(QWidget* parent, const QString& name, const QRect& geometry)
-{
-    auto* edit = new NameEdit(kNameLimit, parent);
-    edit->setObjectName(name);
-    edit->setGeometry(geometry);
-    edit->setFont(houseFont(19));
-    return edit;
-}
-
-} // namespace
-
 Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
-    : QMainWindow(parent), random_(random), sounds_(sounds), game_(random, *this),
+    : QMainWindow(parent), placement_(std::make_unique<WindowPlacement>(*this)), random_(random), sounds_(sounds),
+      game_(random, *this),
       cards_(std::make_unique<CardImages>(qApp->devicePixelRatio()))
 {
     setObjectName(QStringLiteral("main"));
@@ -115,13 +56,11 @@ Tmain::Tmain(Random& random, SoundSink& sounds, QWidget* parent)
         box.exec();
     };
     askDeal_ = [this] { return DealNumberDialog::ask(game_.dealNumber(), this); };
+    settings_ = new SettingsStore(ProgramFolder::settingsFilePath(programname.toStdString()), this);
     setWindowTitle(QStringLiteral("Kestrova"));
     setFont(houseFont(11));
     createBoard();
-    createOverlayPanels();
-    createInsightControls();
-    createActions();
-    createMenus();
+    createMenu();
     createPlayAids();
     FormCreate();
 }
@@ -135,10 +74,7 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, WindowSource<QWidget> abo
     game_.setTally(tallylist ? &tallylist->model() : nullptr);
     about_ = std::move(about);
     help_ = std::move(help);
-    highscore_ = std::move(highscore);
-    disconnect(scorePostedConnection_);
-    disconnect(scorePostFailedConnection_);
-    connectedHighscore_ = nullptr;
+    poster_->setHighscoreSource(std::move(highscore));
 }
 
 void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* help, Thighscore* highscore)
@@ -147,33 +83,9 @@ void Tmain::setSecondaryWindows(Ttallylist* tallylist, QWidget* about, QWidget* 
                         [highscore] { return highscore; });
 }
 
-QWidget* Tmain::aboutWindow() const
-{
-    return about_ ? about_() : nullptr;
-}
-
-QWidget* Tmain::helpWindow() const
-{
-    return help_ ? help_() : nullptr;
-}
-
-// The post's answer is wanted from the window that sends it, once it exists.
-Thighscore* Tmain::highscoreWindow()
-{
-    Thighscore* window = highscore_ ? highscore_() : nullptr;
-    if (window && window != connectedHighscore_) {
-        disconnect(scorePostedConnection_);
-        disconnect(scorePostFailedConnection_);
-        scorePostedConnection_ = connect(window, &Thighscore::scorePosted, this, &Tmain::scorePosted);
-        scorePostFailedConnection_ = connect(window, &Thighscore::scorePostFailed, this, &Tmain::scorePostFailed);
-        connectedHighscore_ = window;
-    }
-    return window;
-}
-
 const QPixmap& Tmain::backgroundPicture() const
 {
-    return LbBackground1->image();
+    return board_->backgroundPicture();
 }
 
 void Tmain::FormCreate()
@@ -183,95 +95,106 @@ void Tmain::FormCreate()
     loadinifile();
     showBoard();
     playsounds("entered");
-    panel_name->show();
-    panel_name->raise();
     // The name box, not the first picture button in Tab order, has the focus
     // when the window opens.
-    edit_aname->setFocus(Qt::OtherFocusReason);
+    board_->showNamePanel();
 }
 
+// The board and the panels over it, the update offer among them, and then
+// what the deal insight shows on them.
 void Tmain::createBoard()
 {
-    const qreal ratio = qApp->devicePixelRatio();
+    board_ = new BoardView(*this, settings_->current().name);
+    connect(board_, &BoardView::cardClicked, this, &Tmain::card_19Click);
+    connect(board_, &BoardView::stockClicked, this, &Tmain::image_stockClick);
+    connect(board_, &BoardView::startClicked, this, &Tmain::button_startClick);
+    connect(board_, &BoardView::undoClicked, this, &Tmain::button_undoClick);
+    connect(board_, &BoardView::logoClicked, this, &Tmain::image_logoClick);
+    connect(board_, &BoardView::nameDoneClicked, this, &Tmain::button_namedoneClick);
+    connect(board_, &BoardView::lostDoneClicked, this, &Tmain::button_donelostClick);
+    connect(board_, &BoardView::sendScoreClicked, this, &Tmain::button_sendscoreClick);
+    connect(board_, &BoardView::highscoresClicked, this, &Tmain::button_highscoresClick);
+    connect(board_, &BoardView::cancelClicked, this, &Tmain::button_cancelClick);
 
-    clientArea_ = new QWidget(this);
-    clientArea_->setObjectName(QStringLiteral("clientArea"));
-    QPalette palette = clientArea_->palette();
-    palette.setColor(QPalette::Window, kNavy);
-    clientArea_->setPalette(palette);
-    clientArea_->setAutoFillBackground(true);
-    // The board is never moved or scaled: the client area keeps at least the
-    // board's size plus a 5-pixel margin, and extra room shows the tiles.
-    clientArea_->setMinimumSize(kBoardPanelSize + QSize(5, 5));
-    setCentralWidget(clientArea_);
+    // The name in effect is the one in the cleared panel's box, typed or set;
+    // the name panel hands its name over only with DONE.
+    NameEdit* name = board_->edit_name;
+    connect(name, &QLineEdit::textChanged, settings_, &SettingsStore::setName);
+    connect(settings_, &SettingsStore::nameChanged, name, [name](const QString& text) {
+        if (name->text() != text)
+            name->setText(text);
+    });
 
-    LbBackground1 = new TLbBackground(clientArea_);
-    LbBackground1->setObjectName(QStringLiteral("LbBackground1"));
-    LbBackground1->setImage(backgroundTile(ratio));
+    const auto showMessage = [this](const QString& message) { showMessage_(message); };
+    poster_ = new ScorePoster(board_->panel_wait, showMessage, this);
+    connect(poster_, &ScorePoster::posted, board_->panel_cleared, &QWidget::hide);
+    offer_ = new UpdateOffer(board_->panel_board1, programname, showMessage, this);
+    for (QWidget* panel : {board_->panel_name, board_->panel_lost, board_->panel_cleared, offer_->panel()})
+        panel->installEventFilter(this);
 
-    panel_board = new TFlatPanel(clientArea_);
-    panel_board->setObjectName(QStringLiteral("panel_board"));
-    panel_board->setGeometry(QRect(QPoint(0, 0), kBoardPanelSize));
-    panel_board->setTransparent(true);
-    panel_board->setFrameColor(kNavy);
-
-    label_name = makeLabel(panel_board, QStringLiteral("label_name"), {14, 14}, houseFont(13), Qt::white,
-                           QStringLiteral("Welcome to Kestrova by Vorlin Software!"));
-
-    panel_board1 = new TFlatPanel(panel_board);
-    panel_board1->setObjectName(QStringLiteral("panel_board1"));
-    panel_board1->setGeometry(15, 33, 737, 448);
-    panel_board1->setColor(kNavy);
-    panel_board1->setFrameColor(Qt::white);
-    // The board holds the keyboard focus whenever no name box does, so that no
-    // key ever lands in a box the player cannot see.
-    panel_board1->setFocusPolicy(Qt::ClickFocus);
-
-    // Creation order is drawing order: background, empty-stock marker, the
-    // peaks down to the base row, stock, discard, labels and buttons.
-    makePicture(panel_board1, QStringLiteral("Image1"), QRect(1, 1, 735, 446), boardPicture);
-    auto* logo = makePicture(panel_board1, QStringLiteral("image_logo"), QRect(6, 401, 214, 41), makerLogo);
-    logo->setCursor(Qt::PointingHandCursor);
-    logo->setFocusPolicy(Qt::TabFocus);
-    logo->setAccessibleRole(QAccessible::Link);
-    logo->setAccessibleName(QStringLiteral("Vorlin Software"));
-    connect(logo, &PictureControl::clicked, this, &Tmain::image_logoClick);
-    makePicture(panel_board1, QStringLiteral("image_stockend"), QRect(292, 322, 72, 97), stockEndMarker);
-
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        const SlotPlace place = kSlotPlaces[slot];
-        PictureControl* card = makePicture(panel_board1, QStringLiteral("card_%1").arg(slot),
-                                           QRect(QPoint(place.left, place.top), kCardSize));
-        card->setHint(QString::number(slot));
-        card->hide();
-        connect(card, &PictureControl::clicked, this, [this, slot] { card_19Click(slot); });
-        cardControls_[slot] = card;
-    }
-
-    image_stock = makePicture(panel_board1, QStringLiteral("image_stock"), QRect(QPoint(293, 323), kCardSize));
-    connect(image_stock, &PictureControl::clicked, this, &Tmain::image_stockClick);
-    image_discard = makePicture(panel_board1, QStringLiteral("image_discard"), QRect(QPoint(381, 323), kCardSize));
-
-    const QFont labelFont = houseFont(13, true);
-    label_cardsleft = makeLabel(panel_board1, QStringLiteral("label_cardsleft"), {291, 425}, labelFont, Qt::white);
-    label_score = makeLabel(panel_board1, QStringLiteral("label_score"), {467, 369}, labelFont, Qt::white);
-    label_bonus = makeLabel(panel_board1, QStringLiteral("label_bonus"), {456, 403}, labelFont, Qt::white);
-
-    button_start = makePictureButton(panel_board1, QStringLiteral("button_start"), {600, 400}, PictureButton::StartGame);
-    connect(button_start, &PictureControl::clicked, this, &Tmain::button_startClick);
-    button_undo = makePictureButton(panel_board1, QStringLiteral("button_undo"), {600, 360}, PictureButton::Undo);
-    button_undo->hide();
-    connect(button_undo, &PictureControl::clicked, this, &Tmain::button_undoClick);
+    board_->addInsightControls();
+    insight_ = std::make_unique<DealInsight>();
+    connect(insight_.get(), &DealInsight::verdictChanged, this, &Tmain::showInsight);
+    connect(insight_.get(), &DealInsight::dealBestScoreFound, this, &Tmain::showInsight);
+    connect(insight_.get(), &DealInsight::hintFound, board_, &BoardView::showHint);
+    connect(insight_.get(), &DealInsight::hintWithdrawn, board_, &BoardView::withdrawHint);
 }
 
-void Tmain::createOverlayPanels()
+void Tmain::createMenu()
 {
-    createNamePanel(panel_board1);
-    createLostPanel(panel_board1);
-    createClearedPanel(panel_board1);
-    createUpdatePanel(panel_board1);
-    for (QWidget* panel : {panel_name, panel_lost, panel_cleared, panel_update})
-        panel->installEventFilter(this);
+    menu_ = new MainMenu(*this, *settings_);
+    const std::pair<QAction*, void (Tmain::*)()> commands[] = {
+        {menu_->StartGame1, &Tmain::StartGame1Click},
+        {menu_->SelectDeal1, &Tmain::SelectDeal1Click},
+        {menu_->Undo1, &Tmain::button_undoClick},
+        {menu_->Hint1, &Tmain::Hint1Click},
+        {menu_->Exit1, &Tmain::Exit1Click},
+        {menu_->PlaySounds1, &Tmain::PlaySounds1Click},
+        {menu_->ResetScreenLocation1, &Tmain::ResetScreenLocation1Click},
+        {menu_->ChangeName1, &Tmain::ChangeName1Click},
+        {menu_->updatecheck, &Tmain::updatecheckClick},
+        {menu_->ShowWinnability1, &Tmain::ShowWinnability1Click},
+        {menu_->TallyList1, &Tmain::TallyList1Click},
+        {menu_->ViewHighScoreList1, &Tmain::ViewHighScoreList1Click},
+        {menu_->Help2, &Tmain::Help2Click},
+        {menu_->About1, &Tmain::About1Click},
+        {menu_->FourColourDeck1, &Tmain::FourColourDeck1Click},
+        {menu_->ScaleBoardtoWindow1, &Tmain::ScaleBoardtoWindow1Click},
+    };
+    for (const auto& [action, handler] : commands)
+        connect(action, &QAction::triggered, this, handler);
+}
+
+// Keyboard play, names for assistive technology and the scaled board: each
+// works from the board's controls and is told when the board was redrawn.
+void Tmain::createPlayAids()
+{
+    QWidget* board = board_->panel_board1;
+    keyboard_ = new BoardKeyboard(this, board, game_, [this](int slot) { card_19Click(slot); },
+                                  [this] { image_stockClick(); });
+    accessibility_ = new BoardAccessibility(board, game_);
+    connect(this, &Tmain::boardShown, keyboard_, &BoardKeyboard::boardChanged);
+    connect(this, &Tmain::boardShown, accessibility_, &BoardAccessibility::boardChanged);
+
+    // Escape closes a panel as its cancel does: the name panel as starting a
+    // game does, keeping the name; the lost panel with DONE; the cleared panel
+    // with CANCEL; the update offer with NO.
+    keyboard_->addPanel(board_->panel_name, [this] { board_->panel_name->hide(); });
+    keyboard_->addPanel(board_->panel_lost, [this] { button_donelostClick(); });
+    keyboard_->addPanel(board_->panel_cleared, [this] { button_cancelClick(); });
+    keyboard_->addPanel(offer_->panel(), [this] {
+        if (auto* no = offer_->panel()->findChild<PictureControl*>(QStringLiteral("button_updatecancel")))
+            no->click();
+    });
+    const auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
+    accessibility_->addPanel(board_->panel_name, label("Label6"));
+    accessibility_->addPanel(board_->panel_lost, label("Label8"));
+    accessibility_->addPanel(board_->panel_cleared, board_->Label2, board_->label_score1);
+    accessibility_->addPanel(offer_->panel(), label("Label10"), label("Label12"));
+
+    scaler_ = new BoardScaler(board_->clientArea, board_->panel_board);
+    connect(scaler_, &BoardScaler::picturesScaled, this, &Tmain::remakeCardImages);
+    connect(scaler_, &BoardScaler::laidOut, keyboard_, &BoardKeyboard::setScale);
 }
 
 bool Tmain::event(QEvent* event)
@@ -281,7 +204,7 @@ bool Tmain::event(QEvent* event)
         painted_ = true;
         // Queued: the frame is flushed to the screen before anything else runs.
         QMetaObject::invokeMethod(this, &Tmain::firstPainted, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(this, &Tmain::startWaitingUpdateCheck, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(offer_, &UpdateOffer::windowPainted, Qt::QueuedConnection);
     }
     return handled;
 }
@@ -293,296 +216,24 @@ bool Tmain::eventFilter(QObject* watched, QEvent* event)
     if (event->type() == QEvent::Hide) {
         auto* panel = static_cast<QWidget*>(watched);
         if (panel->isAncestorOf(focusWidget()))
-            panel_board1->setFocus(Qt::OtherFocusReason);
+            board_->panel_board1->setFocus(Qt::OtherFocusReason);
     }
     return QMainWindow::eventFilter(watched, event);
-}
-
-void Tmain::createNamePanel(QWidget* board)
-{
-    panel_name = makeOverlayPanel(board, QStringLiteral("panel_name"), QRect(205, 96, 329, 161));
-    makeShadowTitle(panel_name, QStringLiteral("Label5"), QStringLiteral("Label6"), {-1, 10}, {1, 9}, {327, 24}, 19,
-                    QStringLiteral("ENTER YOUR NAME"));
-    edit_aname = makeNameEdit(panel_name, QStringLiteral("edit_aname"), QRect(83, 52, 161, 32));
-    auto* done = makePictureButton(panel_name, QStringLiteral("button_namedone"), {99, 106}, PictureButton::Done);
-    connect(done, &PictureControl::clicked, this, &Tmain::button_namedoneClick);
-}
-
-void Tmain::createLostPanel(QWidget* board)
-{
-    panel_lost = makeOverlayPanel(board, QStringLiteral("panel_lost"), QRect(205, 120, 329, 105));
-    makeShadowTitle(panel_lost, QStringLiteral("Label7"), QStringLiteral("Label8"), {-1, 10}, {1, 9}, {327, 24}, 19,
-                    QStringLiteral("SORRY, YOU LOST!"));
-    auto* done = makePictureButton(panel_lost, QStringLiteral("button_donelost"), {27, 52}, PictureButton::Done);
-    connect(done, &PictureControl::clicked, this, &Tmain::button_donelostClick);
-    auto* start = makePictureButton(panel_lost, QStringLiteral("button_start2"), {171, 52}, PictureButton::StartGame);
-    connect(start, &PictureControl::clicked, this, &Tmain::button_startClick);
-}
-
-void Tmain::createClearedPanel(QWidget* board)
-{
-    panel_cleared = makeOverlayPanel(board, QStringLiteral("panel_cleared"), QRect(205, 65, 329, 233));
-    const ShadowTitle title = makeShadowTitle(panel_cleared, QStringLiteral("Label1"), QStringLiteral("Label2"),
-                                              {-1, 10}, {1, 9}, {327, 24}, 19, QString());
-    Label1 = title.shadow;
-    Label2 = title.text;
-    label_score1 = makeLabel(panel_cleared, QStringLiteral("label_score1"), {1, 38}, houseFont(16, true), Qt::red,
-                             QStringLiteral("Your Score: "));
-    label_score1->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
-    label_score1->resize(327, 22);
-    makeShadowTitle(panel_cleared, QStringLiteral("Label3"), QStringLiteral("Label4"), {0, 66}, {1, 65}, {327, 22}, 16,
-                    QStringLiteral("Enter Your Name"));
-    edit_name = makeNameEdit(panel_cleared, QStringLiteral("edit_name"), QRect(83, 91, 161, 32));
-    edit_name->setText(QStringLiteral("Guest"));
-    edit_aname->setText(edit_name->text());
-
-    button_sendscore = makePictureButton(panel_cleared, QStringLiteral("button_sendscore"), {27, 132},
-                                         PictureButton::SendScore);
-    connect(button_sendscore, &PictureControl::clicked, this, &Tmain::button_sendscoreClick);
-    auto* highscores = makePictureButton(panel_cleared, QStringLiteral("button_highscores"), {171, 132},
-                                         PictureButton::HighScores);
-    connect(highscores, &PictureControl::clicked, this, &Tmain::button_highscoresClick);
-    auto* cancel = makePictureButton(panel_cleared, QStringLiteral("button_cancel"), {99, 183}, PictureButton::Cancel);
-    connect(cancel, &PictureControl::clicked, this, &Tmain::button_cancelClick);
-
-    panel_wait = makeOverlayPanel(panel_cleared, QStringLiteral("panel_wait"), QRect(27, 129, 288, 46));
-    panel_wait->setFrameColor(kNavy);
-    panel_wait->setAlignment(Qt::AlignLeft);
-    panel_wait->setFont(houseFont(19));
-    QPalette palette = panel_wait->palette();
-    palette.setColor(QPalette::WindowText, Qt::white);
-    panel_wait->setPalette(palette);
-    panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait......"));
-
-    Timer1 = new QTimer(this);
-    Timer1->setObjectName(QStringLiteral("Timer1"));
-    Timer1->setInterval(1000);
-    connect(Timer1, &QTimer::timeout, this, &Tmain::Timer1Timer);
-}
-
-void Tmain::createUpdatePanel(QWidget* board)
-{
-    panel_update = makeOverlayPanel(board, QStringLiteral("panel_update"), QRect(205, 96, 329, 161));
-    makeShadowTitle(panel_update, QStringLiteral("Label9"), QStringLiteral("Label10"), {-1, 10}, {1, 8}, {327, 24}, 19,
-                    QStringLiteral("Update Available"));
-    makeShadowTitle(panel_update, QStringLiteral("Label11"), QStringLiteral("Label12"), {2, 47}, {3, 46}, {327, 24}, 16,
-                    QStringLiteral("Would you like to update now?"));
-    button_updateyes = makePictureButton(panel_update, QStringLiteral("button_updateyes"), {27, 90},
-                                         PictureButton::UpdateYes);
-    connect(button_updateyes, &PictureControl::clicked, this, &Tmain::button_updateyesClick);
-    button_updatecancel = makePictureButton(panel_update, QStringLiteral("button_updatecancel"), {171, 90},
-                                            PictureButton::UpdateNo);
-    connect(button_updatecancel, &PictureControl::clicked, this, &Tmain::button_updatecancelClick);
-    label_update = makeLabel(panel_update, QStringLiteral("label_update"), {1, 140}, houseFont(16), Qt::white);
-    label_update->resize(327, 20);
-
-    checkupdate = new THTTPGet(this);
-    checkupdate->setObjectName(QStringLiteral("checkupdate"));
-    connect(checkupdate, &THTTPGet::OnDoneString, this, &Tmain::checkupdateDoneString);
-    selfUpdate_ = new SelfUpdate(programname, this);
-    connect(selfUpdate_, &SelfUpdate::statusShown, label_update, &QLabel::setText);
-}
-
-// The deal number above the board, the verdict beside "Cards Left", the best
-// score on both end panels and the hint's ring: all in places that no other
-// control uses, so that nothing else moves.
-void Tmain::createInsightControls()
-{
-    const QFont font = houseFont(13);
-    label_deal = makeLabel(panel_board, QStringLiteral("label_deal"), {452, 14}, font, Qt::white);
-    label_deal->setAlignment(Qt::AlignRight | Qt::AlignTop);
-    label_deal->resize(300, QFontMetrics(font).height());   // ends where the board ends
-
-    // Small, on the baseline of "Cards Left", clear of its widest text.
-    const QFont verdictFont = houseFont(11);
-    const QFont cardsLeftFont = label_cardsleft->font();
-    const int verdictLeft = label_cardsleft->x() + QFontMetrics(cardsLeftFont).horizontalAdvance(
-                                                       QStringLiteral("Cards Left: 23")) + 8;
-    const int verdictTop = label_cardsleft->y() + QFontMetrics(cardsLeftFont).ascent()
-                           - QFontMetrics(verdictFont).ascent();
-    label_verdict = makeLabel(panel_board1, QStringLiteral("label_verdict"), {verdictLeft, verdictTop}, verdictFont,
-                              Qt::white);
-    label_verdict->stackUnder(panel_name);
-    label_verdict->hide();
-
-    // Between the title and the buttons of the lost panel; right of CANCEL on
-    // the cleared one.
-    const QFont bestFont = houseFont(11);
-    label_bestlost = makeLabel(panel_lost, QStringLiteral("label_bestlost"), {1, 34}, bestFont, Qt::white);
-    label_bestlost->setGeometry(1, 34, 327, 17);
-    label_bestlost->setAlignment(Qt::AlignCenter);
-    label_bestcleared = makeLabel(panel_cleared, QStringLiteral("label_bestcleared"), {226, 183}, bestFont,
-                                  Qt::white);
-    label_bestcleared->setGeometry(226, 183, 102, 40);
-    label_bestcleared->setAlignment(Qt::AlignCenter);
-    label_bestcleared->stackUnder(panel_wait);
-
-    hintMarker_ = new HintMarker(panel_board1);
-    insight_ = std::make_unique<DealInsight>();
-    connect(insight_.get(), &DealInsight::verdictChanged, this, &Tmain::showInsight);
-    connect(insight_.get(), &DealInsight::dealBestScoreFound, this, &Tmain::showInsight);
-    connect(insight_.get(), &DealInsight::hintFound, this, &Tmain::showHint);
-    connect(insight_.get(), &DealInsight::hintWithdrawn, hintMarker_, &HintMarker::withdraw);
-}
-
-void Tmain::createActions()
-{
-    auto makeAction = [this](const QString& name, const QString& caption) {
-        auto* action = new QAction(caption, this);
-        action->setObjectName(name);
-        return action;
-    };
-    StartGame1 = makeAction(QStringLiteral("StartGame1"), QStringLiteral("Start New Game"));
-    StartGame1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
-    connect(StartGame1, &QAction::triggered, this, &Tmain::StartGame1Click);
-    SelectDeal1 = makeAction(QStringLiteral("SelectDeal1"), QStringLiteral("Select Deal..."));
-    connect(SelectDeal1, &QAction::triggered, this, &Tmain::SelectDeal1Click);
-    Undo1 = makeAction(QStringLiteral("Undo1"), QStringLiteral("Undo"));
-    Undo1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
-    connect(Undo1, &QAction::triggered, this, &Tmain::button_undoClick);
-    Hint1 = makeAction(QStringLiteral("Hint1"), QStringLiteral("Hint"));
-    Hint1->setShortcut(QKeySequence(Qt::Key_H));
-    connect(Hint1, &QAction::triggered, this, &Tmain::Hint1Click);
-    Exit1 = makeAction(QStringLiteral("Exit1"), QStringLiteral("Exit"));
-    connect(Exit1, &QAction::triggered, this, &Tmain::Exit1Click);
-
-    PlaySounds1 = makeAction(QStringLiteral("PlaySounds1"), QStringLiteral("Play Sounds"));
-    PlaySounds1->setCheckable(true);
-    PlaySounds1->setChecked(true);
-    connect(PlaySounds1, &QAction::triggered, this, &Tmain::PlaySounds1Click);
-    ResetScreenLocation1 = makeAction(QStringLiteral("ResetScreenLocation1"), QStringLiteral("Reset Screen Location"));
-    connect(ResetScreenLocation1, &QAction::triggered, this, &Tmain::ResetScreenLocation1Click);
-    ChangeName1 = makeAction(QStringLiteral("ChangeName1"), QStringLiteral("Change  Name"));
-    connect(ChangeName1, &QAction::triggered, this, &Tmain::ChangeName1Click);
-    updatecheck = makeAction(QStringLiteral("updatecheck"), QStringLiteral("Automatically Check for Updates"));
-    updatecheck->setCheckable(true);
-    updatecheck->setChecked(true);
-    connect(updatecheck, &QAction::triggered, this, &Tmain::updatecheckClick);
-    ShowWinnability1 = makeAction(QStringLiteral("ShowWinnability1"), QStringLiteral("Show Winnability"));
-    ShowWinnability1->setCheckable(true);
-    connect(ShowWinnability1, &QAction::triggered, this, &Tmain::ShowWinnability1Click);
-
-    TallyList1 = makeAction(QStringLiteral("TallyList1"), QStringLiteral("Tally List"));
-    connect(TallyList1, &QAction::triggered, this, &Tmain::TallyList1Click);
-    ViewHighScoreList1 = makeAction(QStringLiteral("ViewHighScoreList1"), QStringLiteral("View High Score List"));
-    connect(ViewHighScoreList1, &QAction::triggered, this, &Tmain::ViewHighScoreList1Click);
-
-    Help2 = makeAction(QStringLiteral("Help2"), QStringLiteral("Help"));
-    Help2->setShortcut(QKeySequence(Qt::Key_F1));
-    connect(Help2, &QAction::triggered, this, &Tmain::Help2Click);
-    About1 = makeAction(QStringLiteral("About1"), QStringLiteral("About"));
-    connect(About1, &QAction::triggered, this, &Tmain::About1Click);
-
-    FourColourDeck1 = makeAction(QStringLiteral("FourColourDeck1"), QStringLiteral("Four-Colour Deck"));
-    FourColourDeck1->setCheckable(true);
-    connect(FourColourDeck1, &QAction::triggered, this, &Tmain::FourColourDeck1Click);
-    ScaleBoardtoWindow1 = makeAction(QStringLiteral("ScaleBoardtoWindow1"), QStringLiteral("Scale Board to Window"));
-    ScaleBoardtoWindow1->setCheckable(true);
-    connect(ScaleBoardtoWindow1, &QAction::triggered, this, &Tmain::ScaleBoardtoWindow1Click);
-}
-
-void Tmain::createMenus()
-{
-    QMenuBar* MainMenu1 = menuBar();
-    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    auto addMenu = [MainMenu1](const QString& name, const QString& title) {
-        QMenu* menu = MainMenu1->addMenu(title);
-        menu->setObjectName(name);
-        return menu;
-    };
-    auto addSeparator = [](QMenu* menu, const QString& name) { menu->addSeparator()->setObjectName(name); };
-
-    QMenu* file1 = addMenu(QStringLiteral("file1"), QStringLiteral("Game"));
-    file1->addAction(StartGame1);
-    file1->addAction(SelectDeal1);
-    addSeparator(file1, QStringLiteral("N3"));
-    file1->addAction(Undo1);
-    file1->addAction(Hint1);
-    addSeparator(file1, QStringLiteral("N1"));
-    file1->addAction(Exit1);
-
-    QMenu* Options1 = addMenu(QStringLiteral("Options1"), QStringLiteral("Options"));
-    Options1->addAction(PlaySounds1);
-    Options1->addAction(ResetScreenLocation1);
-    Options1->addAction(ChangeName1);
-    Options1->addAction(updatecheck);
-    Options1->addAction(ShowWinnability1);
-    Options1->addAction(FourColourDeck1);
-    Options1->addAction(ScaleBoardtoWindow1);
-
-    QMenu* View1 = addMenu(QStringLiteral("View1"), QStringLiteral("View"));
-    View1->addAction(TallyList1);
-    View1->addAction(ViewHighScoreList1);
-
-    QMenu* Help1 = addMenu(QStringLiteral("Help1"), QStringLiteral("Help"));
-    Help1->addAction(Help2);
-    addSeparator(Help1, QStringLiteral("N2"));
-    Help1->addAction(About1);
-}
-
-// Keyboard play, names for assistive technology and the scaled board: each
-// works from the board's controls and is told when the board was redrawn.
-void Tmain::createPlayAids()
-{
-    keyboard_ = new BoardKeyboard(this, panel_board1, game_, [this](int slot) { card_19Click(slot); },
-                                  [this] { image_stockClick(); });
-    accessibility_ = new BoardAccessibility(panel_board1, game_);
-    connect(this, &Tmain::boardShown, keyboard_, &BoardKeyboard::boardChanged);
-    connect(this, &Tmain::boardShown, accessibility_, &BoardAccessibility::boardChanged);
-
-    // Escape closes a panel as its cancel does: the name panel as starting a
-    // game does, keeping the name; the lost panel with DONE; the cleared panel
-    // with CANCEL; the update offer with NO.
-    keyboard_->addPanel(panel_name, [this] { panel_name->hide(); });
-    keyboard_->addPanel(panel_lost, [this] { button_donelostClick(); });
-    keyboard_->addPanel(panel_cleared, [this] { button_cancelClick(); });
-    keyboard_->addPanel(panel_update, [this] {
-        if (auto* no = panel_update->findChild<PictureControl*>(QStringLiteral("button_updatecancel")))
-            no->click();
-    });
-    const auto label = [this](const char* name) { return findChild<QLabel*>(QLatin1String(name)); };
-    accessibility_->addPanel(panel_name, label("Label6"));
-    accessibility_->addPanel(panel_lost, label("Label8"));
-    accessibility_->addPanel(panel_cleared, Label2, label_score1);
-    accessibility_->addPanel(panel_update, label("Label10"), label("Label12"));
-
-    scaler_ = new BoardScaler(clientArea_, panel_board);
-    connect(scaler_, &BoardScaler::picturesScaled, this, &Tmain::remakeCardImages);
-    connect(scaler_, &BoardScaler::laidOut, keyboard_, &BoardKeyboard::setScale);
 }
 
 // Redraws every board control from the game table's state.
 void Tmain::showBoard()
 {
-    for (int slot = 1; slot <= kSlotCount; ++slot) {
-        PictureControl* card = cardControls_[slot];
-        const int value = game_.slotValue(slot);
-        card->setVisible(value != 0);
-        if (value != 0)
-            card->setPicture(cards_->picture(game_.slotFaceUp(slot) ? value : 0));
-        else
-            card->clearPicture();
-    }
-    if (game_.stockShowsBack())
-        image_stock->setPicture(cards_->picture(0));
-    else
-        image_stock->clearPicture();
-    if (game_.discardValue() != 0)
-        image_discard->setPicture(cards_->picture(game_.discardValue()));
-    else
-        image_discard->clearPicture();
-
-    setAutoSizedText(label_score, QString::fromStdString(game_.scoreText()));
-    setAutoSizedText(label_bonus, QString::fromStdString(game_.bonusText()));
-    setAutoSizedText(label_cardsleft, QString::fromStdString(game_.cardsLeftText()));
-    button_undo->setVisible(game_.undoButtonVisible());
-    Undo1->setEnabled(game_.undoMenuEnabled());
-
-    const std::optional<std::uint32_t> dealNumber = game_.dealNumber();
-    label_deal->setText(dealNumber ? QStringLiteral("Deal %1").arg(*dealNumber) : QString());
+    board_->show(game_, *cards_);
+    menu_->Undo1->setEnabled(game_.undoMenuEnabled());
     insight_->setPosition(Position::of(game_));
     showInsight();
     emit boardShown();
+}
+
+void Tmain::showInsight()
+{
+    board_->showInsight(menu_->ShowWinnability1->isChecked(), insight_->winnable(), insight_->dealBestScore());
 }
 
 void Tmain::button_startClick()
@@ -599,10 +250,20 @@ void Tmain::dealDeck(const Deck& deck)
     saveTally();
 }
 
+void Tmain::SelectDeal1Click()
+{
+    const std::optional<std::uint32_t> number = askDeal_();
+    if (!number)
+        return;
+    game_.startDeal(*number);
+    showBoard();
+    saveTally();
+}
+
 void Tmain::StartGame1Click()
 {
     button_startClick();
-    panel_cleared->hide();
+    board_->panel_cleared->hide();
 }
 
 void Tmain::card_19Click(int slot)
@@ -637,30 +298,28 @@ void Tmain::button_undoClick()
     showBoard();
 }
 
-void Tmain::button_donelostClick()
-{
-    panel_lost->hide();
-}
-
-void Tmain::button_cancelClick()
-{
-    panel_cleared->hide();
-}
+void Tmain::button_donelostClick() { board_->panel_lost->hide(); }
+void Tmain::button_cancelClick() { board_->panel_cleared->hide(); }
+void Tmain::ChangeName1Click() { board_->showNamePanel(); }
+void Tmain::Hint1Click() { insight_->requestHint(); }
+void Tmain::Exit1Click() { close(); }
+void Tmain::button_updateyesClick() { offer_->button_updateyesClick(); }
+SelfUpdate& Tmain::selfUpdate() { return offer_->selfUpdate(); }
 
 void Tmain::button_namedoneClick()
 {
-    edit_name->setText(edit_aname->text());
-    panel_name->hide();
+    settings_->setName(board_->edit_aname->text());
+    board_->panel_name->hide();
 }
 
-void Tmain::ChangeName1Click()
+void Tmain::button_sendscoreClick()
 {
-    panel_name->show();
-    panel_name->raise();
-    edit_aname->setFocus(Qt::OtherFocusReason);
+    if (settings_->current().name.isEmpty())
+        settings_->setName(QStringLiteral("Guest"));
+    poster_->button_sendscoreClick(settings_->current().name, game_.score());
 }
 
-// Both options: the action has already flipped its check mark.
+// The options: the action has already flipped its check mark, and with it the setting.
 void Tmain::PlaySounds1Click()
 {
     saveinifile();
@@ -668,10 +327,7 @@ void Tmain::PlaySounds1Click()
         emit soundsSwitchedOn();
 }
 
-void Tmain::updatecheckClick()
-{
-    saveinifile();
-}
+void Tmain::updatecheckClick() { saveinifile(); }
 
 void Tmain::FourColourDeck1Click()
 {
@@ -681,75 +337,27 @@ void Tmain::FourColourDeck1Click()
 
 void Tmain::ScaleBoardtoWindow1Click()
 {
-    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
+    scaler_->setEnabled(settings_->current().scaleBoard);
     saveinifile();
+}
+
+// Kept for the run only, as the menu says.
+void Tmain::ShowWinnability1Click()
+{
+    insight_->setWatched(menu_->ShowWinnability1->isChecked());
+    showInsight();
 }
 
 void Tmain::remakeCardImages()
 {
     cards_ = std::make_unique<CardImages>(qApp->devicePixelRatio(),
-                                          FourColourDeck1->isChecked() ? CardColours::FourColour
-                                                                       : CardColours::TwoColour,
+                                          settings_->current().fourColour ? CardColours::FourColour
+                                                                          : CardColours::TwoColour,
                                           scaler_->pictureScale());
     showBoard();
 }
 
-void Tmain::FormShow()
-{
-    if (!updatecheck->isChecked())
-        return;
-    checkupdate->setURL(QStringLiteral("http://") + ServerConfig::host() + QStringLiteral("/") + programname +
-                        QStringLiteral("/") + programname + QStringLiteral("version.txt"));
-    // The transfer program starting, and loading the network library, would
-    // take the processor from the window's first frame; until that frame is on
-    // the screen, the check waits.
-    if (painted_)
-        checkupdate->StartGet();
-    else
-        updateCheckWaits_ = true;
-}
-
-void Tmain::startWaitingUpdateCheck()
-{
-    if (std::exchange(updateCheckWaits_, false))
-        checkupdate->StartGet();
-}
-
-// Any reply that is not exactly our version offers the update, an older one too.
-void Tmain::checkupdateDoneString(THTTPGet*, const QString& result)
-{
-    if (result == QLatin1String(kVersion))
-        return;
-    selfUpdate_->setOfferedVersion(result);
-    panel_update->show();
-    panel_update->raise();
-}
-
-void Tmain::button_updatecancelClick()
-{
-    panel_update->hide();
-}
-
-void Tmain::button_updateyesClick()
-{
-    button_updateyes->hide();
-    button_updatecancel->hide();
-    label_update->setText(QStringLiteral("Updating. Please Wait..."));
-    // The executable is moved aside only once the installer has passed its check.
-    downloadit();
-}
-
-// Returns only when the installer did not start: a started one ends the process.
-void Tmain::downloadit()
-{
-    if (selfUpdate_->downloadit() == SelfUpdate::Outcome::NotStarted)
-        showMessage_(selfUpdate_->manualDownloadMessage());
-}
-
-void Tmain::ResetScreenLocation1Click()
-{
-    setOuterBounds(QRect(3, 3, defaultwidth, defaultheight));
-}
+void Tmain::ResetScreenLocation1Click() { setOuterBounds(Settings{}.bounds); }
 
 void Tmain::TallyList1Click()
 {
@@ -759,90 +367,24 @@ void Tmain::TallyList1Click()
 
 void Tmain::ViewHighScoreList1Click()
 {
-    Thighscore* highscore = highscoreWindow();
+    Thighscore* highscore = poster_->highscoreWindow();
     if (!highscore)
         return;
     showSecondaryWindow(highscore);
     highscore->loadit();
 }
 
+void Tmain::button_highscoresClick() { ViewHighScoreList1Click(); }
+
 // The logo opens the maker's web site through the about window's link.
 void Tmain::image_logoClick()
 {
-    if (auto* about = qobject_cast<Tabout*>(aboutWindow()))
+    if (auto* about = qobject_cast<Tabout*>(about_ ? about_() : nullptr))
         about->URL1()->OpenURL();
 }
 
-void Tmain::button_highscoresClick()
-{
-    ViewHighScoreList1Click();
-}
-
-void Tmain::button_sendscoreClick()
-{
-    if (edit_name->text().isEmpty())
-        edit_name->setText(QStringLiteral("Guest"));
-    try {
-        if (Thighscore* highscore = highscoreWindow())
-            highscore->sendscore(edit_name->text(), monthDayYear(QDate::currentDate(), localDateSeparator()),
-                                  QString::number(game_.score()));
-    } catch (const std::exception&) {
-        // Said nowhere: the wait below runs out and reports the failure.
-    }
-    postingcountdown_ = 40;
-    dotcount_ = 0;
-    Timer1->start();
-    panel_wait->show();
-    panel_wait->raise();
-}
-
-void Tmain::Timer1Timer()
-{
-    --postingcountdown_;
-    if (++dotcount_ > 5)
-        dotcount_ = 1;
-    panel_wait->setCaption(QStringLiteral("Posting Score, Please Wait") + QString(dotcount_, u'.'));
-    if (postingcountdown_ == 0) {
-        // Shown after this tick has returned: a timer does not fire again
-        // while its own handler runs, and the dots go on while the message
-        // is open. Only the tick that reaches exactly 0 shows it.
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                showMessage_(QStringLiteral("Posting Failed."));
-                Timer1->stop();
-            },
-            Qt::QueuedConnection);
-    }
-}
-
-// The server took the post, even one that came after "Posting Failed.".
-void Tmain::scorePosted()
-{
-    panel_cleared->hide();
-    Timer1->stop();
-}
-
-// The post ended without the server taking it. Told at once rather than when
-// the wait runs out, and once only: not again when the wait has told it.
-void Tmain::scorePostFailed()
-{
-    if (postingcountdown_ <= 0)
-        return;
-    postingcountdown_ = 0;
-    Timer1->stop();
-    showMessage_(QStringLiteral("Posting Failed."));
-}
-
-void Tmain::Help2Click()
-{
-    showSecondaryWindow(helpWindow());
-}
-
-void Tmain::About1Click()
-{
-    showSecondaryWindow(aboutWindow());
-}
+void Tmain::Help2Click() { showSecondaryWindow(help_ ? help_() : nullptr); }
+void Tmain::About1Click() { showSecondaryWindow(about_ ? about_() : nullptr); }
 
 void Tmain::showSecondaryWindow(QWidget* window)
 {
@@ -853,82 +395,28 @@ void Tmain::showSecondaryWindow(QWidget* window)
     window->activateWindow();
 }
 
-void Tmain::Exit1Click()
-{
-    close();
-}
-
-std::filesystem::path Tmain::settingsFilePath() const
-{
-    return ProgramFolder::settingsFilePath(programname.toStdString());
-}
-
-QRect Tmain::outerBounds() const
-{
-    return frameGeometry();
-}
-
-void Tmain::setOuterBounds(const QRect& bounds)
-{
-    requestedBounds_ = bounds;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    // Before the window manager has framed the window the frame counts as
-    // nothing; fitToFrame() corrects the size once the frame is known.
-    frameFitPending_ = frame.isNull();
-    move(bounds.topLeft());
-    resize(bounds.size() - frame);
-}
-
-void Tmain::fitToFrame()
-{
-    if (!frameFitPending_ || !isVisible())
-        return;
-    const QSize frame = frameGeometry().size() - geometry().size();
-    if (frame.isNull())
-        return;
-    frameFitPending_ = false;
-    resize(requestedBounds_.size() - frame);
-}
+std::filesystem::path Tmain::settingsFilePath() const { return settings_->filePath(); }
+QRect Tmain::outerBounds() const { return placement_->outerBounds(); }
+void Tmain::setOuterBounds(const QRect& bounds) { placement_->setOuterBounds(bounds); }
 
 void Tmain::loadinifile()
 {
-    const IniFile ini(settingsFilePath());
-    savedtop = ini.readInteger(kSection, "Top", 3);
-    savedleft = ini.readInteger(kSection, "Left", 3);
-    savedwidth = ini.readInteger(kSection, "Width", defaultwidth);
-    savedheight = ini.readInteger(kSection, "Height", defaultheight);
-    setOuterBounds(QRect(savedleft, savedtop, savedwidth, savedheight));
-    updatecheck->setChecked(ini.readString(kSection, "Update", "true") != "false");
-    PlaySounds1->setChecked(ini.readString(kSection, "Sounds", "yes") != "no");
-    edit_name->setText(QString::fromStdString(ini.readString(kSection, "Name", "Guest")));
-    edit_aname->setText(edit_name->text());
-    // Both off unless the file says exactly "yes".
-    FourColourDeck1->setChecked(ini.readString(kSection, "FourColour", "no") == "yes");
-    ScaleBoardtoWindow1->setChecked(ini.readString(kSection, "ScaleBoard", "no") == "yes");
-    if (FourColourDeck1->isChecked())
+    const Settings& settings = settings_->load();
+    placement_->placeAsLoaded(settings.bounds);
+    menu_->showSettings();
+    board_->edit_aname->setText(settings.name);
+    if (settings.fourColour)
         remakeCardImages();
-    scaler_->setEnabled(ScaleBoardtoWindow1->isChecked());
+    scaler_->setEnabled(settings.scaleBoard);
 }
 
 void Tmain::saveinifile()
 {
-    IniFile ini(settingsFilePath());
-    const QRect bounds = outerBounds();
+    settings_->setBounds(outerBounds());
     try {
-        ini.writeInteger(kSection, "Top", bounds.top());
-        ini.writeInteger(kSection, "Left", bounds.left());
-        ini.writeInteger(kSection, "Width", bounds.width());
-        ini.writeInteger(kSection, "Height", bounds.height());
-        ini.writeString(kSection, "Name", edit_name->text().toStdString());
-        ini.writeString(kSection, "Sounds", PlaySounds1->isChecked() ? "yes" : "no");
-        ini.writeString(kSection, "Update", updatecheck->isChecked() ? "true" : "false");
-        // The later options follow, and only once switched on: until then the
-        // file stays exactly as the seven keys alone make it.
-        for (const auto& [key, action] : {std::pair{"FourColour", FourColourDeck1}, {"ScaleBoard", ScaleBoardtoWindow1}})
-            if (action->isChecked() || ini.hasKey(kSection, key))
-                ini.writeString(kSection, key, action->isChecked() ? "yes" : "no");
+        settings_->save();
     } catch (const IniFileError& error) {
-        // The rest of the call is skipped; the options keep their new state.
+        // The rest of the keys are skipped; the options keep their new state.
         if (terminating_)
             std::fprintf(stderr, "kestrova: %s\n", error.what());
         else
@@ -936,48 +424,27 @@ void Tmain::saveinifile()
     }
 }
 
-void Tmain::FormClose()
-{
-    if (outerBounds() != QRect(savedleft, savedtop, savedwidth, savedheight)) {
-        // A window moved or resized beyond the work area comes back 3 pixels
-        // smaller in that direction, exactly.
-        const QRect workArea = desktopWorkArea();
-        QRect bounds = outerBounds();
-        if (bounds.width() > workArea.width())
-            bounds.setWidth(bounds.width() - 3);
-        if (bounds.height() > workArea.height())
-            bounds.setHeight(bounds.height() - 3);
-        setOuterBounds(bounds);
-        const QRect now = outerBounds();
-        savedleft = now.left();
-        savedtop = now.top();
-        savedwidth = now.width();
-        savedheight = now.height();
-    }
-    saveinifile();
-}
-
 // The frame arrives some time after the window is shown, with a move or a
 // resize of the client area, depending on the window manager.
 void Tmain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
     // Restoring from the taskbar is no new showing of the window.
-    if (!event->spontaneous())
-        FormShow();
+    if (!event->spontaneous() && settings_->current().updateCheck)
+        offer_->check();
 }
 
 void Tmain::moveEvent(QMoveEvent* event)
 {
     QMainWindow::moveEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
 }
 
 void Tmain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
-    fitToFrame();
+    placement_->fitToFrame();
 }
 
 void Tmain::closeForTermination()
@@ -996,17 +463,15 @@ void Tmain::closeForTermination()
 void Tmain::closeEvent(QCloseEvent* event)
 {
     // A download waits inside a click handler; closing ends that wait.
-    selfUpdate_->abort();
-    FormClose();
+    offer_->selfUpdate().abort();
+    placement_->settleForClosing();
+    saveinifile();
     event->accept();
     // Closing the main window ends the program, whatever else is open.
     QCoreApplication::quit();
 }
 
-bool Tmain::playsSounds() const
-{
-    return PlaySounds1 && PlaySounds1->isChecked();
-}
+bool Tmain::playsSounds() const { return settings_->current().sounds; }
 
 void Tmain::playsounds(std::string_view name)
 {
@@ -1014,83 +479,14 @@ void Tmain::playsounds(std::string_view name)
         sounds_.play(name);
 }
 
-std::string Tmain::playerName() const
-{
-    return edit_name->text().toStdString();
-}
-
-void Tmain::showGreeting(const std::string& text)
-{
-    setAutoSizedText(label_name, QString::fromStdString(text));
-}
-
-void Tmain::hideOverlayPanels()
-{
-    panel_wait->hide();
-    panel_lost->hide();
-    panel_name->hide();
-    panel_cleared->hide();
-}
-
-void Tmain::showLostPanel(bool bringToFront)
-{
-    panel_lost->show();
-    if (bringToFront)
-        panel_lost->raise();
-}
+std::string Tmain::playerName() const { return settings_->current().name.toStdString(); }
+void Tmain::showGreeting(const std::string& text) { board_->showGreeting(QString::fromStdString(text)); }
+void Tmain::hideOverlayPanels() { board_->hideOverlayPanels(); }
+void Tmain::showLostPanel(bool bringToFront) { board_->showLostPanel(bringToFront); }
 
 void Tmain::showClearedPanel(const std::string& title, const std::string& scoreText)
 {
-    Label1->setText(QString::fromStdString(title));
-    Label2->setText(QString::fromStdString(title));
-    label_score1->setText(QString::fromStdString(scoreText));
-    button_sendscore->show();
-    panel_cleared->show();
-    panel_cleared->raise();
-}
-
-void Tmain::SelectDeal1Click()
-{
-    const std::optional<std::uint32_t> number = askDeal_();
-    if (!number)
-        return;
-    game_.startDeal(*number);
-    showBoard();
-    saveTally();
-}
-
-void Tmain::Hint1Click()
-{
-    insight_->requestHint();
-}
-
-void Tmain::showHint(Move move)
-{
-    hintMarker_->showOn(move.isStock() ? image_stock : cardControls_[move.slot]);
-}
-
-// The option is kept for the run only: the settings file keeps exactly its
-// own keys.
-void Tmain::ShowWinnability1Click()
-{
-    insight_->setWatched(ShowWinnability1->isChecked());
-    showInsight();
-}
-
-void Tmain::showInsight()
-{
-    const bool shown = ShowWinnability1 && ShowWinnability1->isChecked();
-    const std::optional<bool> winnable = insight_->winnable();
-    setAutoSizedText(label_verdict, !winnable ? QString()
-                                    : *winnable ? QStringLiteral("Winnable")
-                                                : QStringLiteral("Not winnable"));
-    label_verdict->setVisible(shown);
-
-    const std::optional<int> best = insight_->dealBestScore();
-    for (QLabel* label : {label_bestlost, label_bestcleared}) {
-        label->setText(best ? QStringLiteral("Best possible: %1").arg(*best) : QString());
-        label->setVisible(shown);
-    }
+    board_->showClearedPanel(QString::fromStdString(title), QString::fromStdString(scoreText));
 }
 
 } // namespace kestrova

@@ -1,45 +1,40 @@
-// Tmain: the game window. It lays out the board, routes clicks and menu
-// commands to the game table, and shows the table's state after each one.
+// Tmain: the game window. It wires the board, the menu, the settings, score
+// posting and the update offer to the game table, routes clicks and menu
+// commands to the table, and shows the table's state after each one.
 #pragma once
 
 #include "game/gamehost.h"
 #include "game/gametable.h"
-#include "game/move.h"
 
 #include <QMainWindow>
 #include <QPixmap>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
 
-class QAction;
-class QLabel;
-class QTimer;
-
 namespace kestrova {
 
 class BoardAccessibility;
 class BoardKeyboard;
 class BoardScaler;
+class BoardView;
 class CardImages;
 class DealInsight;
-class HintMarker;
+class MainMenu;
 class NamedMutex;
-class NameEdit;
-class PictureControl;
 class Random;
+class ScorePoster;
 class SelfUpdate;
+class SettingsStore;
 class SoundSink;
-class TFlatPanel;
-class THTTPGet;
-class TLbBackground;
 class Thighscore;
 class Ttallylist;
+class UpdateOffer;
+class WindowPlacement;
 
 class Tmain : public QMainWindow, public GameHost {
     Q_OBJECT
@@ -62,6 +57,8 @@ public:
     const QString programname = QStringLiteral("kestrova");
     // Settings file: kestrova.ini in the program's data folder.
     std::filesystem::path settingsFilePath() const;
+    // kestrova.ini's contents, the name included.
+    SettingsStore& settings() { return *settings_; }
     const QPixmap& backgroundPicture() const;
     GameTable& game() { return game_; }
     const GameTable& game() const { return game_; }
@@ -80,15 +77,11 @@ public:
     void button_cancelClick();
     void button_highscoresClick();
     void button_sendscoreClick();
-    void Timer1Timer();
     void button_namedoneClick();
     void ChangeName1Click();
     void PlaySounds1Click();
     void updatecheckClick();
-    void checkupdateDoneString(THTTPGet* sender, const QString& result);
     void button_updateyesClick();
-    void button_updatecancelClick();
-    void downloadit();
     void ResetScreenLocation1Click();
     void TallyList1Click();
     void ViewHighScoreList1Click();
@@ -114,12 +107,12 @@ public:
     void showLostPanel(bool bringToFront) override;
     void showClearedPanel(const std::string& title, const std::string& scoreText) override;
 
-    // Settings
+    // Reads the settings and shows them; writes them with the window's bounds.
     void loadinifile();
     void saveinifile();
 
     // The installer download and start; tests point it at a folder of their own.
-    SelfUpdate& selfUpdate() { return *selfUpdate_; }
+    SelfUpdate& selfUpdate();
 
     // Closes the window as a polite termination asks: settings are saved, but
     // nothing waits for the player.
@@ -138,9 +131,6 @@ public:
     // The window's outer bounds, frame included, as the settings file keeps them.
     QRect outerBounds() const;
     void setOuterBounds(const QRect& bounds);
-
-    static constexpr int defaultwidth = 774;
-    static constexpr int defaultheight = 541;
 
 signals:
     // After every redraw of the board from the game table.
@@ -161,42 +151,19 @@ protected:
 
 private:
     void FormCreate();
-    void FormShow();
-    void startWaitingUpdateCheck();
-    void FormClose();
     void createBoard();
-    void createOverlayPanels();
-    void createNamePanel(QWidget* board);
-    void createLostPanel(QWidget* board);
-    void createClearedPanel(QWidget* board);
-    void createUpdatePanel(QWidget* board);
-    void createInsightControls();
-    void createActions();
-    void createMenus();
+    void createMenu();
     void createPlayAids();
     void remakeCardImages();
     void showBoard();
-    void showSecondaryWindow(QWidget* window);
-    QWidget* aboutWindow() const;
-    QWidget* helpWindow() const;
-    Thighscore* highscoreWindow();
-    void fitToFrame();
-    void saveTally();
-    void scorePosted();
-    void scorePostFailed();
-    void showHint(Move move);
     void showInsight();
+    void showSecondaryWindow(QWidget* window);
+    void saveTally();
 
     std::unique_ptr<NamedMutex> mutex_;
-    int savedleft = 3;
-    int savedtop = 3;
-    int savedwidth = defaultwidth;
-    int savedheight = defaultheight;
+    std::unique_ptr<WindowPlacement> placement_;
     bool terminating_ = false;
     bool painted_ = false;
-    bool updateCheckWaits_ = false;   // asked for before the first paint
-    QRect requestedBounds_;         // the last outer bounds asked for
-    bool frameFitPending_ = false;  // they were applied before the frame was known
     ErrorReporter reportError_;
     MessageReporter showMessage_;
     DealAsker askDeal_;
@@ -207,62 +174,11 @@ private:
     std::unique_ptr<CardImages> cards_;
     std::unique_ptr<DealInsight> insight_;
 
-    QWidget* clientArea_ = nullptr;
-    TLbBackground* LbBackground1 = nullptr;
-    TFlatPanel* panel_board = nullptr;
-    TFlatPanel* panel_board1 = nullptr;
-    QLabel* label_name = nullptr;
-    std::array<PictureControl*, kSlotCount + 1> cardControls_{};
-    PictureControl* image_stock = nullptr;
-    PictureControl* image_discard = nullptr;
-    QLabel* label_score = nullptr;
-    QLabel* label_bonus = nullptr;
-    QLabel* label_cardsleft = nullptr;
-    PictureControl* button_start = nullptr;
-    PictureControl* button_undo = nullptr;
-    QLabel* label_deal = nullptr;
-    QLabel* label_verdict = nullptr;
-    HintMarker* hintMarker_ = nullptr;
-
-    TFlatPanel* panel_name = nullptr;
-    NameEdit* edit_aname = nullptr;
-    TFlatPanel* panel_lost = nullptr;
-    TFlatPanel* panel_cleared = nullptr;
-    QLabel* Label1 = nullptr;
-    QLabel* Label2 = nullptr;
-    QLabel* label_score1 = nullptr;
-    NameEdit* edit_name = nullptr;
-    PictureControl* button_sendscore = nullptr;
-    TFlatPanel* panel_wait = nullptr;
-    QTimer* Timer1 = nullptr;
-    int postingcountdown_ = 0;   // ticks left before a score post counts as failed
-    int dotcount_ = 0;           // dots behind the wait text, 1 to 5
-    TFlatPanel* panel_update = nullptr;
-    QLabel* label_bestlost = nullptr;
-    QLabel* label_bestcleared = nullptr;
-    PictureControl* button_updateyes = nullptr;
-    PictureControl* button_updatecancel = nullptr;
-    QLabel* label_update = nullptr;
-    THTTPGet* checkupdate = nullptr;
-    SelfUpdate* selfUpdate_ = nullptr;
-
-    QAction* StartGame1 = nullptr;
-    QAction* SelectDeal1 = nullptr;
-    QAction* Hint1 = nullptr;
-    QAction* ShowWinnability1 = nullptr;
-    QAction* Undo1 = nullptr;
-    QAction* Exit1 = nullptr;
-    QAction* PlaySounds1 = nullptr;
-    QAction* ResetScreenLocation1 = nullptr;
-    QAction* ChangeName1 = nullptr;
-    QAction* updatecheck = nullptr;
-    QAction* TallyList1 = nullptr;
-    QAction* ViewHighScoreList1 = nullptr;
-    QAction* Help2 = nullptr;
-    QAction* About1 = nullptr;
-    QAction* FourColourDeck1 = nullptr;
-    QAction* ScaleBoardtoWindow1 = nullptr;
-
+    SettingsStore* settings_ = nullptr;
+    BoardView* board_ = nullptr;
+    MainMenu* menu_ = nullptr;
+    ScorePoster* poster_ = nullptr;
+    UpdateOffer* offer_ = nullptr;
     BoardKeyboard* keyboard_ = nullptr;
     BoardAccessibility* accessibility_ = nullptr;
     BoardScaler* scaler_ = nullptr;
@@ -270,10 +186,6 @@ private:
     Ttallylist* tallylist_ = nullptr;
     WindowSource<QWidget> about_;
     WindowSource<QWidget> help_;
-    WindowSource<Thighscore> highscore_;
-    Thighscore* connectedHighscore_ = nullptr;   // the one whose scorePosted is connected
-    QMetaObject::Connection scorePostedConnection_;
-    QMetaObject::Connection scorePostFailedConnection_;
 };
 
 } // namespace kestrova

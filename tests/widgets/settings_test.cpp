@@ -2,6 +2,8 @@
 // data folder, written on option changes and at close.
 
 #include "app/mainform.h"
+#include "app/settings.h"
+#include "platform/inifile.h"
 #include "game/random.h"
 #include "support/recordingsoundsink.h"
 #include "ui/nameedit.h"
@@ -34,6 +36,7 @@ private slots:
     void soundsFollowTheOption();
     void nameLimitBindsTypingOnly();
     void storedNamesAreBoundedInBytesOnACharacterEdge();
+    void storeReadsWhatItWritesAndTellsNameChangesOnce();
 
 private:
     QString iniPath() const { return dir->filePath("kestrova.ini"); }
@@ -305,6 +308,43 @@ void SettingsTest::storedNamesAreBoundedInBytesOnACharacterEdge()
     edit->setSelection(0, 1);
     QTest::keyClicks(edit, "b");
     QCOMPARE(edit->text(), u'b' + QString(254, u'a'));
+}
+
+// The store on its own, as the window uses it: damaged and missing keys read
+// as the defaults, a save writes what a load reads back, and a name change is
+// told once, not again for the same name.
+void SettingsTest::storeReadsWhatItWritesAndTellsNameChangesOnce()
+{
+    writeIni("[kestrova]\nTop=x\nLeft=12\nWidth=\nName=Ann\nSounds=maybe\nUpdate=false\nFourColour=YES\n");
+    SettingsStore store(iniPath().toStdString());
+    QSignalSpy named(&store, &SettingsStore::nameChanged);
+    const Settings read = store.load();
+    QCOMPARE(read.bounds, QRect(12, 3, Settings::defaultwidth, Settings::defaultheight));
+    QCOMPARE(read.name, QString("Ann"));
+    QVERIFY(read.sounds);           // anything but "no"
+    QVERIFY(!read.updateCheck);     // exactly "false"
+    QVERIFY(!read.fourColour);      // only an exact "yes"
+    QCOMPARE(named.count(), 1);
+
+    store.setName("Ann");
+    QCOMPARE(named.count(), 1);
+    store.setName("Bo");
+    QCOMPARE(named.count(), 2);
+    QCOMPARE(named.last().first().toString(), QString("Bo"));
+
+    store.setBounds(QRect(40, 50, 800, 600));
+    store.setScaleBoard(true);
+    store.save();
+    SettingsStore again(iniPath().toStdString());
+    Settings expected = store.current();
+    expected.fourColour = false;
+    QCOMPARE(again.load(), expected);
+    QVERIFY(readIni().contains("ScaleBoard=yes"));
+    QVERIFY(readIni().contains("FourColour=no"));   // the key was there: kept, as the value now is
+
+    // A folder where the file should be: the save says so and writes nothing.
+    SettingsStore blocked(dir->path().toStdString());
+    QVERIFY_THROWS_EXCEPTION(IniFileError, blocked.save());
 }
 
 QTEST_MAIN(SettingsTest)
