@@ -12,7 +12,7 @@ packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox
   libxcb1-dev libxcb-damage0-dev libxcb-xtest0-dev
-  nginx
+  nginx python3
   fonts-liberation2 fonts-dejavu-core
   dpkg-dev file lintian desktop-file-utils appstream systemd librsvg2-bin fakeroot
 )
