@@ -23,11 +23,13 @@ namespace {
 namespace asio = boost::asio;
 using tcp = asio::ip::tcp;
 
-// One I/O thread for every two cores, up to four: they only move bytes, and
-// the cores left over run the workers and the database.
+// One I/O thread for each core, up to four: they only move bytes, and the
+// workers mostly wait on the database. Measured on two cores, one I/O thread
+// for the two served the cached list page at about 0.4 of nginx's rate, two
+// at about 0.6.
 std::size_t ioThreads()
 {
-    return std::clamp<std::size_t>(std::thread::hardware_concurrency() / 2, 1, 4);
+    return std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
 }
 
 // As many post workers as the PostgreSQL store keeps connections.
